@@ -1,0 +1,83 @@
+#include "app/Options.h"
+
+#include <string_view>
+
+#include "core/AppPaths.h"
+#include "core/ChatSettings.h"
+#include "core/YouTubeTarget.h"
+
+namespace vlo {
+
+namespace {
+
+bool TakeValue(std::string_view arg, std::string_view flag, std::string& value) {
+  if (arg.substr(0, flag.size()) != flag) return false;
+  value = arg.substr(flag.size());
+  return true;
+}
+
+}  // namespace
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args) {
+  ParsedOptions parsed;
+  Options& o = parsed.options;
+  o.profile = ParseProfile(args);
+  for (size_t i = 1; i < args.size() && parsed.error.empty(); ++i) {
+    const std::string_view arg = args[i];
+    std::string value;
+    if (TakeValue(arg, "--profile=", value)) {
+      // Read by ParseProfile; an invalid profile falls back to the default one.
+    } else if (TakeValue(arg, "--endpoints=", value)) {
+      o.endpointsFile = value;
+    } else if (TakeValue(arg, "--twitch=", value)) {
+      if (auto name = NormaliseTwitchChannel(value)) {
+        o.twitch = *name;
+      } else {
+        parsed.error = "\"" + value + "\" is not a Twitch channel name";
+      }
+    } else if (TakeValue(arg, "--kick=", value)) {
+      if (auto name = NormaliseKickChannel(value)) {
+        o.kick = *name;
+      } else {
+        parsed.error = "\"" + value + "\" is not a Kick channel name";
+      }
+    } else if (TakeValue(arg, "--youtube=", value)) {
+      if (ParseYouTubeTarget(value)) {
+        o.youtube = value;
+      } else {
+        parsed.error = "\"" + value + "\" is not a YouTube channel, handle, video or link";
+      }
+    } else if (arg == "--print") {
+      o.print = true;
+    } else if (arg == "--json") {
+      o.json = true;
+      o.print = true;
+    } else if (arg == "--version") {
+      o.version = true;
+    } else if (arg == "--help" || arg == "-h") {
+      o.help = true;
+    } else {
+      parsed.error = "Unknown option " + std::string{arg};
+    }
+  }
+  return parsed;
+}
+
+std::string UsageText() {
+  return "Usage: velaro-chat [options]\n"
+         "\n"
+         "Reads the live chat of one Twitch channel, one Kick channel and one YouTube stream.\n"
+         "\n"
+         "Options:\n"
+         "  --profile=NAME     use a separate profile (letters, digits, - and _, at most 32)\n"
+         "  --twitch=CHANNEL   read this Twitch channel for this run\n"
+         "  --kick=CHANNEL     read this Kick channel for this run\n"
+         "  --youtube=TARGET   read this YouTube channel, @handle, video or link for this run\n"
+         "  --print            no window: print every row and status change as it happens\n"
+         "  --json             with --print, one JSON object per line\n"
+         "  --endpoints=FILE   take service addresses from a JSON file\n"
+         "  --version          print the version and exit\n"
+         "  --help             print this text and exit\n";
+}
+
+}  // namespace vlo

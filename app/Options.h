@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vlo {
+
+// The command line of velaro-chat.
+struct Options {
+  std::string profile;
+  std::optional<std::string> endpointsFile;
+  std::optional<std::string> twitch;  // overrides for this run, normalised
+  std::optional<std::string> kick;
+  std::optional<std::string> youtube;
+  bool print{false};
+  bool json{false};
+  bool version{false};
+  bool help{false};
+};
+
+struct ParsedOptions {
+  Options options;
+  std::string error;  // non-empty when the command line cannot be used
+};
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace vlo

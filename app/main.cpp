@@ -1,0 +1,78 @@
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Options.h"
+#include "app/PrintRun.h"
+#include "app/Readers.h"
+#include "core/AppPaths.h"
+#include "core/ChatHub.h"
+#include "core/ChatSettings.h"
+#include "core/Endpoints.h"
+
+namespace {
+
+constexpr const char* kVersion = "1.1.3";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv, argv + argc);
+  const vlo::ParsedOptions parsed = vlo::ParseOptions(args);
+  if (!parsed.error.empty()) {
+    std::cerr << "velaro-chat: " << parsed.error << "\n\n" << vlo::UsageText();
+    return 2;
+  }
+  const vlo::Options& options = parsed.options;
+  if (options.help) {
+    std::cout << vlo::UsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "Velaro Chat " << kVersion << "\n";
+    return 0;
+  }
+
+  vlo::Endpoints endpoints;
+  if (options.endpointsFile) {
+    std::string error;
+    if (!vlo::LoadEndpointsFile(*options.endpointsFile, endpoints, &error)) {
+      std::cerr << "velaro-chat: " << error << "\n";
+      return 2;
+    }
+  }
+
+  // SIGINT and SIGTERM are taken by one thread with sigwait, so every other thread (readers,
+  // workers) inherits the blocked mask and shutdown runs as ordinary code.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::atomic<bool> stop{false};
+  std::thread signalThread{[&] {
+    int received = 0;
+    sigwait(&signals, &received);
+    stop.store(true);
+    vlo::WakePrintRun();
+  }};
+  signalThread.detach();
+
+  const auto dataFolder = vlo::AppPaths::ResolveDataFolder(options.profile);
+  const vlo::ChatSettings settings = vlo::LoadChatSettings(dataFolder);
+
+  vlo::NoAccounts accounts;
+  vlo::ChatHub hub{accounts};
+  hub.SetTargets({options.twitch.value_or(settings.twitchChannel),
+                  options.kick.value_or(settings.kickChannel),
+                  options.youtube.value_or(settings.youtubeTarget)});
+  hub.SetShowAlerts(settings.showAlerts);
+  vlo::RegisterReaders(hub, endpoints);
+
+  return vlo::RunPrint(hub, std::cout, options.json, stop);
+}

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "core/Accounts.h"
+#include "core/ChatMessage.h"
+#include "core/Clock.h"
+#include "core/Closable.h"
+#include "core/PlatformStatus.h"
+
+namespace vlo {
+
+enum class RemovalKind : int32_t { Message = 0, Author = 1, Chat = 2 };
+
+struct Removal {
+  RemovalKind kind{RemovalKind::Message};
+  plx::PlatformId platform{plx::PlatformId::Twitch};
+  std::string id;  // platform message id (Message) or author id (Author); unused for Chat
+
+  bool operator==(const Removal&) const = default;
+};
+
+struct ChatTargets {
+  std::string twitchChannel;
+  std::string kickChannel;
+  std::string youtubeTarget;
+};
+
+class ChatHub;
+
+// A reader's thread entry: runs on the reader's own thread until it has nothing more to do or
+// the hub no longer wants it (IsWanted).
+using ReaderEntry = std::function<void(ChatHub& hub)>;
+
+// Owns the reader threads, the merged rows, the per-platform statuses, the targets, the ids the
+// actions need and each reader's open socket. Every operation may be called from any thread.
+// Lock order: lifecycle lock, then data lock. The data lock is never held across a network call,
+// a callback or a join.
+class ChatHub {
+ public:
+  static constexpr size_t kMaxRows = 1000;
+  static constexpr int64_t kEchoLifetimeMs = 20000;
+
+  explicit ChatHub(AccountOperations& accounts, Clock& clock = SystemClock());
+  ~ChatHub();
+  ChatHub(const ChatHub&) = delete;
+  ChatHub& operator=(const ChatHub&) = delete;
+
+  // --- Lifetime and control (window thread) ---
+
+  // Called after every change, on whichever thread made it, without any hub lock held.
+  void SetChangedCallback(std::function<void()> callback);
+  void SetTargets(ChatTargets targets);
+  ChatTargets Targets() const;
+  void SetShowAlerts(bool show) { showAlerts_.store(show); }
+  bool ShowAlerts() const { return showAlerts_.load(); }
+  // The thread entry for one platform; until one is set the platform reports Off and ends.
+  // Set before Start.
+  void SetReaderEntry(plx::PlatformId platform, ReaderEntry entry);
+
+  void Start();
+  void Stop();
+  void RestartPlatform(plx::PlatformId platform);
+
+  std::vector<plx::ChatRow> Snapshot() const;
+  PlatformStatus GetStatus(plx::PlatformId platform) const;
+  uint64_t Revision() const { return revision_.load(); }
+
+  // --- For the readers and the actions ---
+
+  void AddMessage(plx::ChatMessage message);
+  void ApplyRemoval(const Removal& removal);
+  void PostSystemLine(plx::PlatformId platform, std::string text);
+  void SetStatus(plx::PlatformId platform, ConnectionState state, std::string channel,
+                 std::string detail);
+  void SetCanSend(plx::PlatformId platform, bool canSend);
+  void SetBroadcasterId(plx::PlatformId platform, std::string id);
+  // The platform id the actions need: Twitch room id, YouTube live chat id, Kick broadcaster
+  // user id.
+  void SetPlatformId(plx::PlatformId platform, std::string id);
+  std::string PlatformIdOf(plx::PlatformId platform) const;
+  void RegisterSocket(plx::PlatformId platform, std::shared_ptr<Closable> socket);
+
+  // Records that `text` was just sent to `platforms`; their copies of it are dropped for 20 s.
+  void ExpectEcho(std::string_view text, const std::vector<plx::PlatformId>& platforms);
+  // Keeps only `platforms` in the echo entry of `text` (the ones where the send succeeded).
+  void KeepEchoFor(std::string_view text, const std::vector<plx::PlatformId>& platforms);
+
+  bool IsWanted(plx::PlatformId platform) const;
+  // Waits while the platform is wanted; false as soon as it is not (checked every 100 ms).
+  bool WaitWhileWanted(plx::PlatformId platform, int64_t ms);
+  // The fresh token when it exists, has an access token and needs no reconnection.
+  std::optional<plx::TokenRecord> UsableToken(plx::PlatformId platform);
+
+  AccountOperations& Accounts() { return accounts_; }
+  Clock& GetClock() { return clock_; }
+
+  // The echo key: the text trimmed of ASCII white space, ASCII capitals lower-cased.
+  static std::string EchoKey(std::string_view text);
+
+ private:
+  struct Reader {
+    std::thread thread;
+    std::atomic<bool> stop{false};
+    ReaderEntry entry;  // guarded by lifecycleLock_
+  };
+  struct Echo {
+    int64_t expiryMs{0};
+    std::vector<plx::PlatformId> platforms;
+  };
+
+  static size_t Slot(plx::PlatformId platform);
+  void Notify();
+  void StartPlatform(plx::PlatformId platform);
+  void StopPlatform(plx::PlatformId platform);
+  void RefreshAccount(plx::PlatformId platform);
+  PlatformStatus& StatusLocked(plx::PlatformId platform);
+  bool AddMessageLocked(plx::ChatMessage&& message);
+
+  AccountOperations& accounts_;
+  Clock& clock_;
+  std::atomic<uint64_t> revision_{0};
+  std::atomic<bool> showAlerts_{true};
+
+  std::mutex lifecycleLock_;
+  std::array<Reader, 3> readers_;  // Twitch, YouTube, Kick
+  std::atomic<bool> running_{false};
+
+  mutable std::mutex dataLock_;  // guards every member below
+  std::shared_ptr<const std::function<void()>> changed_;
+  std::deque<plx::ChatRow> rows_;
+  std::unordered_set<std::string_view> rowIds_;  // views of the ids held by rows_
+  std::map<int32_t, PlatformStatus> statuses_;
+  std::map<std::string, Echo, std::less<>> echoes_;
+  ChatTargets targets_;
+  std::array<std::string, 3> platformIds_;
+  std::map<int32_t, std::shared_ptr<Closable>> sockets_;
+};
+
+}  // namespace vlo

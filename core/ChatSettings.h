@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vlo {
+
+// Everything the user chooses for the chat window, kept in "chat.json" in the data folder.
+struct ChatSettings {
+  std::string twitchChannel;
+  std::string kickChannel;
+  std::string youtubeTarget;
+  bool alwaysOnTop{false};
+  bool showTimestamps{true};
+  bool showAlerts{true};
+  bool animateEmotes{true};
+  bool thirdPartyEmotes{true};
+  int32_t textSize{1};  // 0 small, 1 normal, 2 large
+  std::string theme{"neon"};
+  int32_t nameStyle{0};   // 0..2
+  bool compact{false};
+  int32_t opacity{100};   // 70, 80, 90 or 100
+  int32_t sendTarget{0};  // 0 all signed-in chats, 1 Twitch, 2 YouTube, 3 Kick
+  int32_t filter{0};      // 0 all, 1 Twitch, 2 YouTube, 3 Kick
+  int32_t windowX{0};
+  int32_t windowY{0};
+  int32_t windowW{0};  // 0 = no placement stored
+  int32_t windowH{0};
+  bool maximized{false};
+
+  bool operator==(const ChatSettings&) const = default;
+};
+
+inline constexpr std::string_view kChatSettingsFile = "chat.json";
+
+// Never fails: missing, malformed or out-of-range values take their defaults.
+ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder);
+// Parses the text of a settings file with the same lenient rules.
+ChatSettings ParseChatSettings(std::string_view text);
+// The file text: every key, sorted, indented by 2.
+std::string ChatSettingsToJson(const ChatSettings& settings);
+// Best effort: writes a temporary file, flushes it to disk and renames it over "chat.json", so
+// the old file survives any failure or interruption. Returns false when nothing was replaced.
+bool SaveChatSettings(const std::filesystem::path& dataFolder, const ChatSettings& settings);
+
+// Channel names from what the user typed (a name or a channel link). Absent = invalid; an empty
+// name is valid and means "none".
+std::optional<std::string> NormaliseTwitchChannel(std::string_view text);
+std::optional<std::string> NormaliseKickChannel(std::string_view text);
+
+}  // namespace vlo

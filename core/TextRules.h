@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vlo {
+
+// Leading and trailing ASCII white space (space, tab, LF, VT, FF, CR) removed.
+std::string_view TrimSpace(std::string_view text);
+// True when `text` begins with `prefix`, ASCII letters compared without regard to case.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Removes `prefix` from the front of `text` when present (ignoring case); true when it did.
+bool ConsumePrefixNoCase(std::string_view& text, std::string_view prefix);
+std::string AsciiLower(std::string_view text);
+
+// 64-bit FNV-1a of the bytes.
+uint64_t Fnv1a64(std::string_view bytes);
+
+}  // namespace vlo
