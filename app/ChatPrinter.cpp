@@ -10,9 +10,12 @@ namespace {
 
 const char* ShortName(plx::PlatformId platform) {
   switch (platform) {
-    case plx::PlatformId::YouTube: return "YT";
-    case plx::PlatformId::Kick: return "KI";
-    default: return "TW";
+    case plx::PlatformId::YouTube:
+      return "YT";
+    case plx::PlatformId::Kick:
+      return "KI";
+    default:
+      return "TW";
   }
 }
 
@@ -82,8 +85,8 @@ void ChatPrinter::Update(const std::vector<plx::ChatRow>& rows,
   for (size_t i = 0; i < statuses.size(); ++i) {
     const PlatformStatus& s = statuses[i];
     const PlatformStatus& old = statuses_[i];
-    const bool changed = first_ || s.state != old.state || s.channel != old.channel ||
-                         s.detail != old.detail;
+    const bool changed =
+        first_ || s.state != old.state || s.channel != old.channel || s.detail != old.detail;
     if (changed) PrintStatus(plx::kReadPlatforms[i], s);
     statuses_[i] = s;
   }

@@ -44,7 +44,8 @@ int RunPrint(ChatHub& hub, std::ostream& out, bool json, const std::atomic<bool>
     if (revision == seenRevision) continue;
     seenRevision = revision;
     std::array<PlatformStatus, 3> statuses;
-    for (size_t i = 0; i < statuses.size(); ++i) statuses[i] = hub.GetStatus(plx::kReadPlatforms[i]);
+    for (size_t i = 0; i < statuses.size(); ++i)
+      statuses[i] = hub.GetStatus(plx::kReadPlatforms[i]);
     printer.Update(hub.Snapshot(), statuses);
   }
 

@@ -14,7 +14,11 @@ namespace {
 bool NextCodePoint(std::string_view text, size_t& i, char32_t& cp) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char b0 = byte(i);
-  size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+  size_t len = b0 < 0x80           ? 1
+               : (b0 >> 5) == 0x6  ? 2
+               : (b0 >> 4) == 0xE  ? 3
+               : (b0 >> 3) == 0x1E ? 4
+                                   : 0;
   if (len == 0 || i + len > text.size()) return false;
   cp = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
   for (size_t k = 1; k < len; ++k) {
@@ -92,7 +96,8 @@ std::filesystem::path AppPaths::ResolveDataFolder(std::string_view profile) {
   } else {
     base = ExecutableFolder();
   }
-  return base / (profile.empty() ? std::string{"VelaroChat"} : "VelaroChat-" + std::string{profile});
+  return base /
+         (profile.empty() ? std::string{"VelaroChat"} : "VelaroChat-" + std::string{profile});
 }
 
 }  // namespace vlo

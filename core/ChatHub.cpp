@@ -8,11 +8,16 @@ using plx::PlatformId;
 
 const char* ConnectionStateName(ConnectionState state) {
   switch (state) {
-    case ConnectionState::Off: return "off";
-    case ConnectionState::Connecting: return "connecting";
-    case ConnectionState::Connected: return "connected";
-    case ConnectionState::Offline: return "offline";
-    case ConnectionState::Problem: return "problem";
+    case ConnectionState::Off:
+      return "off";
+    case ConnectionState::Connecting:
+      return "connecting";
+    case ConnectionState::Connected:
+      return "connected";
+    case ConnectionState::Offline:
+      return "offline";
+    case ConnectionState::Problem:
+      return "problem";
   }
   return "off";
 }
@@ -23,15 +28,18 @@ ChatHub::~ChatHub() { Stop(); }
 
 size_t ChatHub::Slot(PlatformId platform) {
   switch (platform) {
-    case PlatformId::YouTube: return 1;
-    case PlatformId::Kick: return 2;
-    default: return 0;
+    case PlatformId::YouTube:
+      return 1;
+    case PlatformId::Kick:
+      return 2;
+    default:
+      return 0;
   }
 }
 
 void ChatHub::SetChangedCallback(std::function<void()> callback) {
-  auto shared = callback ? std::make_shared<const std::function<void()>>(std::move(callback))
-                         : nullptr;
+  auto shared =
+      callback ? std::make_shared<const std::function<void()>>(std::move(callback)) : nullptr;
   std::lock_guard lock{dataLock_};
   changed_ = std::move(shared);
 }

@@ -60,8 +60,8 @@ int64_t ParseIsoTimeMs(std::string_view text) {
   if (std::sscanf(buf, "%d-%d-%dT%d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6) {
     return 0;
   }
-  const int64_t seconds =
-      DaysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+  const int64_t seconds = DaysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 +
+                          int64_t{minute} * 60 + second;
   if (seconds < 0) return 0;
   if (text.size() < 20) return seconds * 1000;
 

@@ -16,7 +16,7 @@ struct ChatMessage {
   PlatformId platform{PlatformId::Twitch};
   std::string author;
   std::string body;
-  int64_t timestampMs{0};  // ms since the epoch, 0 = unknown
+  int64_t timestampMs{0};         // ms since the epoch, 0 = unknown
   std::vector<std::string> tags;  // insertion order matters
   std::string authorId;
   std::string platformMessageId;
@@ -43,7 +43,8 @@ std::string MakeLocalId(std::string_view prefix);
 // Same, with the time supplied by the caller (an injected clock).
 std::string MakeLocalId(std::string_view prefix, int64_t timeMs);
 
-// "YYYY-MM-DDTHH:MM:SS[.fff…]…" to ms since the epoch; 0 when unreadable. Zone suffixes are ignored.
+// "YYYY-MM-DDTHH:MM:SS[.fff…]…" to ms since the epoch; 0 when unreadable. Zone suffixes are
+// ignored.
 int64_t ParseIsoTimeMs(std::string_view text);
 
 }  // namespace plx

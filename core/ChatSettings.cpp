@@ -64,7 +64,8 @@ void ReadInt(const json::Json& doc, std::string_view key, int32_t& field, Accept
 
 // A value that is not below `limit` (or negative) reads as 0.
 void ReadChoice(const json::Json& doc, std::string_view key, int32_t& field, int64_t limit) {
-  if (auto v = json::IntMember(doc, key)) field = (*v >= 0 && *v < limit) ? static_cast<int32_t>(*v) : 0;
+  if (auto v = json::IntMember(doc, key))
+    field = (*v >= 0 && *v < limit) ? static_cast<int32_t>(*v) : 0;
 }
 
 auto InRange(int64_t lo, int64_t hi) {
@@ -110,8 +111,8 @@ ChatSettings ParseChatSettings(std::string_view text) {
   ReadBool(doc, "thirdPartyEmotes", s.thirdPartyEmotes);
   ReadBool(doc, "compact", s.compact);
   ReadInt(doc, "textSize", s.textSize, InRange(0, 2));
-  if (auto v = json::Find(doc, "theme"); v && v->is_string() &&
-                                         IsThemeName(v->get_ref<const std::string&>())) {
+  if (auto v = json::Find(doc, "theme");
+      v && v->is_string() && IsThemeName(v->get_ref<const std::string&>())) {
     s.theme = v->get<std::string>();
   }
   ReadChoice(doc, "nameStyle", s.nameStyle, 3);
@@ -152,7 +153,10 @@ std::string ChatSettingsToJson(const ChatSettings& s) {
       {"sendTarget", s.sendTarget},
       {"filter", s.filter},
       {"window",
-       {{"x", s.windowX}, {"y", s.windowY}, {"w", s.windowW}, {"h", s.windowH},
+       {{"x", s.windowX},
+        {"y", s.windowY},
+        {"w", s.windowW},
+        {"h", s.windowH},
         {"maximized", s.maximized}}},
   };
   return json::Dump(doc, 2);

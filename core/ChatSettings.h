@@ -20,7 +20,7 @@ struct ChatSettings {
   bool thirdPartyEmotes{true};
   int32_t textSize{1};  // 0 small, 1 normal, 2 large
   std::string theme{"neon"};
-  int32_t nameStyle{0};   // 0..2
+  int32_t nameStyle{0};  // 0..2
   bool compact{false};
   int32_t opacity{100};   // 70, 80, 90 or 100
   int32_t sendTarget{0};  // 0 all signed-in chats, 1 Twitch, 2 YouTube, 3 Kick

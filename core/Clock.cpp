@@ -20,7 +20,8 @@ class RealClock final : public Clock {
       if (!wanted()) return false;
       const auto left = deadline - std::chrono::steady_clock::now();
       if (left <= std::chrono::steady_clock::duration::zero()) break;
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, milliseconds{100}));
+      std::this_thread::sleep_for(
+          std::min<std::chrono::steady_clock::duration>(left, milliseconds{100}));
     }
     return wanted();
   }
@@ -33,7 +34,8 @@ Clock& SystemClock() {
   return clock;
 }
 
-TestClock::TestClock(int64_t startMs, bool autoAdvance) : now_{startMs}, autoAdvance_{autoAdvance} {}
+TestClock::TestClock(int64_t startMs, bool autoAdvance)
+    : now_{startMs}, autoAdvance_{autoAdvance} {}
 
 int64_t TestClock::NowMs() {
   std::lock_guard lock{mutex_};

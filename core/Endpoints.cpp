@@ -13,24 +13,15 @@ namespace {
 using Field = std::string Endpoints::*;
 
 constexpr std::pair<std::string_view, Field> kFields[] = {
-    {"twitchChat", &Endpoints::twitchChat},
-    {"twitchHelix", &Endpoints::twitchHelix},
-    {"twitchOAuth", &Endpoints::twitchOAuth},
-    {"twitchEmoteCdn", &Endpoints::twitchEmoteCdn},
-    {"kickWeb", &Endpoints::kickWeb},
-    {"kickApi", &Endpoints::kickApi},
-    {"kickOAuth", &Endpoints::kickOAuth},
-    {"kickFiles", &Endpoints::kickFiles},
-    {"pusher", &Endpoints::pusher},
-    {"youtubeWeb", &Endpoints::youtubeWeb},
-    {"youtubeApi", &Endpoints::youtubeApi},
-    {"googleOAuth", &Endpoints::googleOAuth},
-    {"sevenTvApi", &Endpoints::sevenTvApi},
-    {"bttvApi", &Endpoints::bttvApi},
-    {"bttvImages", &Endpoints::bttvImages},
-    {"ffzApi", &Endpoints::ffzApi},
-    {"portal", &Endpoints::portal},
-    {"portalFallback", &Endpoints::portalFallback},
+    {"twitchChat", &Endpoints::twitchChat},   {"twitchHelix", &Endpoints::twitchHelix},
+    {"twitchOAuth", &Endpoints::twitchOAuth}, {"twitchEmoteCdn", &Endpoints::twitchEmoteCdn},
+    {"kickWeb", &Endpoints::kickWeb},         {"kickApi", &Endpoints::kickApi},
+    {"kickOAuth", &Endpoints::kickOAuth},     {"kickFiles", &Endpoints::kickFiles},
+    {"pusher", &Endpoints::pusher},           {"youtubeWeb", &Endpoints::youtubeWeb},
+    {"youtubeApi", &Endpoints::youtubeApi},   {"googleOAuth", &Endpoints::googleOAuth},
+    {"sevenTvApi", &Endpoints::sevenTvApi},   {"bttvApi", &Endpoints::bttvApi},
+    {"bttvImages", &Endpoints::bttvImages},   {"ffzApi", &Endpoints::ffzApi},
+    {"portal", &Endpoints::portal},           {"portalFallback", &Endpoints::portalFallback},
     {"updateSite", &Endpoints::updateSite},
 };
 

@@ -52,7 +52,8 @@ bool LoadEndpointsFile(const std::string& path, Endpoints& endpoints, std::strin
 // All endpoints as a JSON object (sorted keys, indent 2), the format ApplyEndpointsJson reads.
 std::string EndpointsToJson(const Endpoints& endpoints);
 
-// The host of a base URL without scheme, port or path: "https://www.youtube.com" -> "www.youtube.com".
+// The host of a base URL without scheme, port or path: "https://www.youtube.com" ->
+// "www.youtube.com".
 std::string HostOf(std::string_view url);
 
 }  // namespace vlo

@@ -5,11 +5,10 @@
 // read from an integer takes its decimal form.
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 namespace vlo::json {
 

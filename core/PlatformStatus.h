@@ -5,7 +5,13 @@
 
 namespace vlo {
 
-enum class ConnectionState : int32_t { Off = 0, Connecting = 1, Connected = 2, Offline = 3, Problem = 4 };
+enum class ConnectionState : int32_t {
+  Off = 0,
+  Connecting = 1,
+  Connected = 2,
+  Offline = 3,
+  Problem = 4
+};
 
 const char* ConnectionStateName(ConnectionState state);
 

@@ -100,10 +100,14 @@ std::optional<YouTubeTarget> ParseYouTubeTarget(std::string_view text) {
 
 std::string YouTubeTargetLabel(const YouTubeTarget& target) {
   switch (target.kind) {
-    case YouTubeTargetKind::None: return "Your live stream";
-    case YouTubeTargetKind::Video: return "Video " + target.value;
-    case YouTubeTargetKind::ChannelHandle: return "@" + target.value;
-    case YouTubeTargetKind::Channel: return target.value;
+    case YouTubeTargetKind::None:
+      return "Your live stream";
+    case YouTubeTargetKind::Video:
+      return "Video " + target.value;
+    case YouTubeTargetKind::ChannelHandle:
+      return "@" + target.value;
+    case YouTubeTargetKind::Channel:
+      return target.value;
   }
   return "Your live stream";
 }

@@ -53,8 +53,11 @@ TEST(ChatPrinter, JsonStreamReportsRowsDeletionsAndStatusChangesOnce) {
   EXPECT_EQ(lines[3]["platformMessageId"], "m1");
   EXPECT_EQ(lines[3]["timestampMs"], 1709294405000);
   EXPECT_EQ(lines[3]["deleted"], false);
-  EXPECT_EQ(lines[4], (json::Json{{"type", "status"}, {"platform", "kick"}, {"state", "connected"},
-                                  {"channel", "chan"}, {"detail", ""}}));
+  EXPECT_EQ(lines[4], (json::Json{{"type", "status"},
+                                  {"platform", "kick"},
+                                  {"state", "connected"},
+                                  {"channel", "chan"},
+                                  {"detail", ""}}));
   EXPECT_EQ(lines[5], (json::Json{{"type", "deleted"}, {"id", "kick-1"}}));
 }
 

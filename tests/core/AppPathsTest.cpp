@@ -1,8 +1,8 @@
-#include "core/AppPaths.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include "core/AppPaths.h"
 
 namespace vlo {
 namespace {

@@ -1,9 +1,9 @@
-#include "core/ChatHub.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
+
+#include "core/ChatHub.h"
 
 namespace vlo {
 namespace {
@@ -11,8 +11,8 @@ namespace {
 using plx::ChatMessage;
 using plx::PlatformId;
 
-ChatMessage Viewer(std::string id, PlatformId platform = PlatformId::Twitch, std::string body = "hi",
-                   std::string authorId = {}, std::string messageId = {}) {
+ChatMessage Viewer(std::string id, PlatformId platform = PlatformId::Twitch,
+                   std::string body = "hi", std::string authorId = {}, std::string messageId = {}) {
   ChatMessage m;
   m.id = std::move(id);
   m.platform = platform;

@@ -56,7 +56,9 @@ TEST(MakeLocalId, PrefixTimeAndRisingCounter) {
   const std::string b = MakeLocalId("out-", 1234);
   ASSERT_EQ(a.rfind("sys-1234-", 0), 0u) << a;
   ASSERT_EQ(b.rfind("out-1234-", 0), 0u) << b;
-  const auto counter = [](const std::string& id) { return std::stoull(id.substr(id.rfind('-') + 1)); };
+  const auto counter = [](const std::string& id) {
+    return std::stoull(id.substr(id.rfind('-') + 1));
+  };
   EXPECT_EQ(counter(b), counter(a) + 1);  // one counter shared by every prefix
   EXPECT_NE(MakeLocalId("sys-"), MakeLocalId("sys-"));
 }

@@ -1,5 +1,3 @@
-#include "core/ChatSettings.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/ChatSettings.h"
 #include "core/Json.h"
 #include "tests/TempDir.h"
 

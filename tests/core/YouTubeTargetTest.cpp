@@ -1,6 +1,6 @@
-#include "core/YouTubeTarget.h"
-
 #include <gtest/gtest.h>
+
+#include "core/YouTubeTarget.h"
 
 namespace vlo {
 namespace {
@@ -23,10 +23,12 @@ TEST(ParseYouTubeTarget, Table) {
       {"HTTPS://M.YOUTUBE.COM/WATCH?v=abcDEF12345", YouTubeTarget{K::Video, "abcDEF12345"}},
       {"https://youtu.be/abcDEF12345?si=x", YouTubeTarget{K::Video, "abcDEF12345"}},
       {"youtu.be/short", invalid},
-      {"https://www.youtube.com/live/abcDEF12345?feature=share", YouTubeTarget{K::Video, "abcDEF12345"}},
+      {"https://www.youtube.com/live/abcDEF12345?feature=share",
+       YouTubeTarget{K::Video, "abcDEF12345"}},
       {"https://www.youtube.com/shorts/abcDEF12345", YouTubeTarget{K::Video, "abcDEF12345"}},
       {"https://www.youtube.com/embed/abcDEF12345", YouTubeTarget{K::Video, "abcDEF12345"}},
-      {"https://www.youtube.com/channel/UCabcdefghijklmnopqrstuv/videos", YouTubeTarget{K::Channel, "UCabcdefghijklmnopqrstuv"}},
+      {"https://www.youtube.com/channel/UCabcdefghijklmnopqrstuv/videos",
+       YouTubeTarget{K::Channel, "UCabcdefghijklmnopqrstuv"}},
       {"https://www.youtube.com/channel/ucabcdefghijklmnopqrstuv", invalid},
       {"https://www.youtube.com/@Some.Handle/live", YouTubeTarget{K::ChannelHandle, "Some.Handle"}},
       {"https://www.youtube.com/c/Name", YouTubeTarget{K::ChannelHandle, "Name"}},
