@@ -1,0 +1,7 @@
+#include "alerts/AddAlert.h"
+
+namespace vlo {
+
+void AddAlert(ChatHub&, const AlertEvent&) {}
+
+}  // namespace vlo
