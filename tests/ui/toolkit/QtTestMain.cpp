@@ -1,0 +1,11 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+// GUI tests run without a display: the offscreen platform renders into memory.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app{argc, argv};
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
