@@ -1,0 +1,169 @@
+#include "readers/twitch/TwitchSession.h"
+
+#include <openssl/rand.h>
+
+#include <cstring>
+
+#include "alerts/AddAlert.h"
+#include "alerts/AlertDecoders.h"
+#include "core/TextRules.h"
+#include "net/Http.h"
+#include "readers/twitch/TwitchParsers.h"
+#include "readers/twitch/TwitchReader.h"
+
+namespace vlo {
+namespace {
+
+constexpr auto kTwitch = plx::PlatformId::Twitch;
+constexpr std::string_view kCapabilities = "CAP REQ :twitch.tv/tags twitch.tv/commands";
+constexpr int64_t kUnreachableRetryMs = 8000;
+constexpr int64_t kReconnectRequestedMs = 500;
+constexpr int64_t kReconnectMs = 4000;
+
+}  // namespace
+
+std::string AnonymousNick() {
+  uint32_t random{0};
+  unsigned char bytes[sizeof random]{};
+  if (RAND_bytes(bytes, sizeof bytes) == 1) std::memcpy(&random, bytes, sizeof random);
+  return "justinfan" + std::to_string(random % 89999 + 10000);
+}
+
+TwitchSession::TwitchSession(ChatHub& hub, std::string chatUrl)
+    : hub_{hub}, chatUrl_{std::move(chatUrl)} {}
+
+void TwitchSession::Run() {
+  while (hub_.IsWanted(kTwitch) && RunCycle() == CycleEnd::Again) {
+  }
+}
+
+std::optional<TwitchSession::Login> TwitchSession::SignedInLogin() {
+  if (anonymousOnly_) return std::nullopt;
+  auto token = hub_.UsableToken(kTwitch);
+  if (!token || hub_.Accounts().ClientIdFor(kTwitch).empty()) return std::nullopt;
+  const plx::AccountInfo account = hub_.Accounts().LookupAccount(kTwitch);
+  std::string login = account.login.value_or("");
+  if (login.empty()) login = account.displayName.value_or("");
+  login = AsciiLower(login);
+  if (login.empty()) return std::nullopt;
+  return Login{std::move(token->accessToken), std::move(login)};
+}
+
+TwitchSession::CycleEnd TwitchSession::RunCycle() {
+  channel_ = hub_.Targets().twitchChannel;
+  const auto login = SignedInLogin();
+  signedIn_ = login.has_value();
+  if (channel_.empty() && login) channel_ = login->login;
+  if (channel_.empty()) {
+    hub_.SetStatus(kTwitch, ConnectionState::Off, {},
+                   "Sign in or enter a channel under Channels & accounts");
+    return CycleEnd::Stop;
+  }
+  hub_.SetStatus(kTwitch, ConnectionState::Connecting, channel_, "Connecting…");
+
+  client_ = std::make_shared<plx::WebSocketClient>();
+  std::string error;
+  if (!client_->Connect(chatUrl_, plx::BrowserUserAgent(), &error, 0)) {
+    client_.reset();
+    hub_.SetStatus(kTwitch, ConnectionState::Problem, channel_,
+                   "Could not reach Twitch chat (" + error + ")");
+    return hub_.WaitWhileWanted(kTwitch, kUnreachableRetryMs) ? CycleEnd::Again : CycleEnd::Stop;
+  }
+  hub_.RegisterSocket(kTwitch, client_);
+  reconnectRequested_ = authFailed_ = joined_ = false;
+  // A stop that read the socket registry before the registration above has set the stop flag
+  // first, so checking here closes the window in which nobody would wake the receive.
+  if (hub_.IsWanted(kTwitch)) {
+    Send(kCapabilities);
+    if (login) {
+      Send("PASS oauth:" + login->token);
+      Send("NICK " + login->login);
+    } else {
+      Send("NICK " + AnonymousNick());
+    }
+    Send("JOIN #" + channel_);
+    std::string frame;
+    while (hub_.IsWanted(kTwitch) && !reconnectRequested_ && !authFailed_ &&
+           client_->ReceiveMessage(frame)) {
+      HandleMessage(frame);
+    }
+  }
+  client_->Close();
+  hub_.RegisterSocket(kTwitch, nullptr);
+  client_.reset();
+  hub_.SetCanSend(kTwitch, false);
+  if (!hub_.IsWanted(kTwitch)) return CycleEnd::Stop;
+  if (authFailed_) {
+    anonymousOnly_ = true;
+    hub_.PostSystemLine(kTwitch,
+                        "Twitch did not accept the sign-in. Reading anonymously; sign in again "
+                        "under Channels & accounts to send messages.");
+    return CycleEnd::Again;
+  }
+  hub_.SetStatus(kTwitch, ConnectionState::Connecting, channel_, "Reconnecting…");
+  const int64_t wait = reconnectRequested_ ? kReconnectRequestedMs : kReconnectMs;
+  return hub_.WaitWhileWanted(kTwitch, wait) ? CycleEnd::Again : CycleEnd::Stop;
+}
+
+void TwitchSession::Send(std::string_view text) { client_->SendText(text); }
+
+void TwitchSession::HandleMessage(std::string_view frame) {
+  while (!frame.empty() && !authFailed_) {
+    const size_t end = frame.find('\n');
+    HandleLine(frame.substr(0, end));
+    frame = end == std::string_view::npos ? std::string_view{} : frame.substr(end + 1);
+  }
+}
+
+void TwitchSession::HandleLine(std::string_view line) {
+  IrcMessage& m = scratch_;
+  if (!ParseIrcLine(line, m)) return;
+  const std::string_view command = m.Command();
+  if (command == "PRIVMSG") {
+    const int64_t now = hub_.GetClock().NowMs();
+    // Only a line with a "bits" tag can be a cheer; skip the decoder for the rest.
+    if (!m.Tag("bits").empty()) {
+      if (auto alert = DecodeTwitchAlert(line, now)) AddAlert(hub_, *alert);
+    }
+    if (auto row = ParseTwitchPrivmsg(m, now)) hub_.AddMessage(std::move(*row));
+  } else if (command == "PING") {
+    Send("PONG :" + std::string{m.Trailing()});
+  } else if (command == "USERNOTICE") {
+    const int64_t now = hub_.GetClock().NowMs();
+    if (auto alert = DecodeTwitchAlert(line, now)) AddAlert(hub_, *alert);
+    if (auto row = ParseTwitchAnnouncement(m, now)) hub_.AddMessage(std::move(*row));
+  } else if (command == "CLEARMSG" || command == "CLEARCHAT") {
+    if (auto removal = ParseTwitchClear(m)) hub_.ApplyRemoval(*removal);
+  } else if (command == "ROOMSTATE") {
+    OnRoomState(m);
+  } else if (command == "NOTICE") {
+    const std::string_view text = m.Trailing();
+    if (text.find("Login authentication failed") != std::string_view::npos ||
+        text.find("Improperly formatted auth") != std::string_view::npos) {
+      authFailed_ = true;
+    } else if (!text.empty()) {
+      hub_.PostSystemLine(kTwitch, std::string{text});
+    }
+  } else if (command == "RECONNECT") {
+    reconnectRequested_ = true;
+  }
+}
+
+void TwitchSession::OnRoomState(const IrcMessage& m) {
+  const std::string_view roomId = m.Tag("room-id");
+  if (roomId.empty()) return;
+  hub_.SetPlatformId(kTwitch, std::string{roomId});
+  hub_.SetBroadcasterId(kTwitch, std::string{roomId});
+  if (joined_) return;
+  joined_ = true;
+  hub_.SetStatus(kTwitch, ConnectionState::Connected, channel_,
+                 signedIn_ ? "Connected" : "Reading anonymously (sign in to send)");
+  hub_.SetCanSend(kTwitch, signedIn_);
+  hub_.PostSystemLine(kTwitch, "Connected to #" + channel_);
+}
+
+ReaderEntry MakeTwitchReader(const Endpoints& endpoints) {
+  return [url = endpoints.twitchChat](ChatHub& hub) { TwitchSession{hub, url}.Run(); };
+}
+
+}  // namespace vlo
