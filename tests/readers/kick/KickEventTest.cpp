@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "readers/kick/KickEvent.h"
+#include "readers/kick/KickMessage.h"
+
+namespace vlo {
+namespace {
+
+using plx::PlatformId;
+
+constexpr int64_t kNow = 1'700'000'000'123;
+
+// Wraps a payload the way the service sends it: the data as JSON text inside a string.
+std::string Frame(std::string_view event, const json::Json& payload) {
+  return json::Dump({{"event", event}, {"data", json::Dump(payload)}});
+}
+
+json::Json SamPayload(std::string id) {
+  return {{"id", std::move(id)},
+          {"content", "hi [emote:1:Wave]"},
+          {"sender",
+           {{"username", "Sam"},
+            {"id", 7},
+            {"identity", {{"color", "#FF0000"}, {"badges", {{{"type", "og"}}}}}}}}};
+}
+
+TEST(KickEventTest, ChatMessageFrameGivesTheWholeMessage) {
+  const KickEvent event =
+      ParseKickEvent(Frame("App\\Events\\ChatMessageEvent", SamPayload("abc")), kNow);
+  EXPECT_EQ(event.event, "App\\Events\\ChatMessageEvent");
+  EXPECT_EQ(json::ParseAny(event.dataText), SamPayload("abc"));
+  ASSERT_TRUE(event.message);
+  const plx::ChatMessage& m = *event.message;
+  EXPECT_EQ(m.id, "kick-abc");
+  EXPECT_EQ(m.platform, PlatformId::Kick);
+  EXPECT_EQ(m.author, "Sam");
+  EXPECT_EQ(m.body, "hi Wave");
+  EXPECT_EQ(m.authorId, "7");
+  EXPECT_EQ(m.platformMessageId, "abc");
+  EXPECT_EQ(m.tags, (std::vector<std::string>{"subscriber", "color=#FF0000", "kemote=1:Wave"}));
+  EXPECT_EQ(m.timestampMs, kNow);
+  EXPECT_FALSE(event.removal);
+  EXPECT_TRUE(event.payload.is_null());
+}
+
+TEST(KickEventTest, MessageFieldVariants) {
+  struct Case {
+    const char* name;
+    json::Json payload;
+    std::string expectId;
+    std::string expectBody;
+    std::vector<std::string> expectTags;
+    int64_t expectTime;
+  };
+  const auto sender = [](json::Json extra) {
+    json::Json s = {{"username", "Sam"}, {"id", 7}};
+    if (extra.is_object()) s.update(extra);
+    return s;
+  };
+  const std::vector<Case> cases = {
+      {"empty id falls back to time and author",
+       {{"id", ""}, {"content", "yo"}, {"sender", sender({})}},
+       "kick-1700000000123-Sam",
+       "yo",
+       {},
+       kNow},
+      {"integer id is decimal text",
+       {{"id", 123456789012}, {"content", "yo"}, {"sender", sender({})}},
+       "kick-123456789012",
+       "yo",
+       {},
+       kNow},
+      {"unclosed marker stays text and adds no emote",
+       {{"id", "a"}, {"content", "gg [emote:55:Pog"}, {"sender", sender({})}},
+       "kick-a",
+       "gg [emote:55:Pog",
+       {},
+       kNow},
+      {"repeated emote tagged once, badges in order, odd colour dropped",
+       {{"id", "b"},
+        {"content", "[emote:9:KEKW] [emote:9:KEKW][emote:3:LUL]"},
+        {"created_at", "2024-05-01T12:00:00.5Z"},
+        {"sender", sender({{"identity",
+                            {{"color", "red"},
+                             {"badges",
+                              {{{"type", "vip"}},
+                               {{"type", "sub_gifter"}},
+                               {{"type", "broadcaster"}},
+                               {{"type", "founder"}}}}}}})}},
+       "kick-b",
+       "KEKW KEKWLUL",
+       {"vip", "broadcaster", "subscriber", "kemote=9:KEKW", "kemote=3:LUL"},
+       1714564800500},
+      {"unreadable created_at gives receipt time; slug when username empty",
+       {{"id", "c"},
+        {"content", "x"},
+        {"created_at", "yesterday"},
+        {"sender", {{"username", ""}, {"slug", "sam-s"}}}},
+       "kick-c",
+       "x",
+       {},
+       kNow},
+      {"empty content falls back to message",
+       {{"id", "d"}, {"content", ""}, {"message", "from message"}, {"sender", sender({})}},
+       "kick-d",
+       "from message",
+       {},
+       kNow},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const KickEvent event = ParseKickEvent(Frame("chat.message.sent", c.payload), kNow);
+    ASSERT_TRUE(event.message);
+    EXPECT_EQ(event.message->id, c.expectId);
+    EXPECT_EQ(event.message->body, c.expectBody);
+    EXPECT_EQ(event.message->tags, c.expectTags);
+    EXPECT_EQ(event.message->timestampMs, c.expectTime);
+  }
+}
+
+TEST(KickEventTest, RemovalsAndFramesThatGiveNothing) {
+  struct Case {
+    const char* name;
+    std::string frame;
+    std::optional<Removal> removal;
+  };
+  using R = RemovalKind;
+  const auto kick = PlatformId::Kick;
+  const std::vector<Case> cases = {
+      {"deletion by message id",
+       Frame("App\\Events\\MessageDeletedEvent", {{"id", "x"}, {"message", {{"id", "m1"}}}}),
+       Removal{R::Message, kick, "m1"}},
+      {"ban by user id (integer)",
+       Frame("App\\Events\\UserBannedEvent", {{"user", {{"id", 77}, {"username", "troll"}}}}),
+       Removal{R::Author, kick, "77"}},
+      {"clear", Frame("App\\Events\\ChatroomClearEvent", {{"id", "q"}}),
+       Removal{R::Chat, kick, ""}},
+      {"data as an object, not a string",
+       R"({"event":"App\\Events\\MessageDeletedEvent","data":{"message":{"id":"m2"}}})",
+       Removal{R::Message, kick, "m2"}},
+      {"deletion whose message is not an object",
+       Frame("App\\Events\\MessageDeletedEvent", {{"message", "m1"}}), std::nullopt},
+      {"pinned-message deletion is no chat deletion",
+       Frame("App\\Events\\PinnedMessageDeletedEvent", {{"message", {{"id", "m1"}}}}),
+       std::nullopt},
+      {"a name that only ends like a chat event",
+       Frame("App\\Events\\OtherUserBannedEvent", {{"user", {{"id", 1}}}}), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const KickEvent event = ParseKickEvent(c.frame, kNow);
+    EXPECT_EQ(event.removal, c.removal);
+    EXPECT_FALSE(event.message);
+  }
+}
+
+TEST(KickEventTest, MalformedFramesGiveEmptyOrPartialEvents) {
+  EXPECT_EQ(ParseKickEvent("not json", kNow), KickEvent{});
+  EXPECT_EQ(ParseKickEvent("[1,2]", kNow), KickEvent{});
+  EXPECT_EQ(ParseKickEvent("", kNow), KickEvent{});
+
+  // Data text that does not parse: only the name and the text survive.
+  const KickEvent broken =
+      ParseKickEvent(R"({"event":"App\\Events\\ChatMessageEvent","data":"{\"id\":"})", kNow);
+  EXPECT_EQ(broken.event, "App\\Events\\ChatMessageEvent");
+  EXPECT_EQ(broken.dataText, "{\"id\":");
+  EXPECT_FALSE(broken.message);
+  EXPECT_TRUE(broken.payload.is_null());
+
+  // Unknown events keep their payload for the alert decoder; numeric names become text.
+  const KickEvent unknown = ParseKickEvent(R"({"event":42,"data":{"b":1,"a":[true]}})", kNow);
+  EXPECT_EQ(unknown.event, "42");
+  EXPECT_EQ(unknown.dataText, R"({"a":[true],"b":1})");
+  EXPECT_FALSE(unknown.message);
+  EXPECT_FALSE(unknown.removal);
+  EXPECT_TRUE(unknown.payload.is_object());
+
+  // Messages without text or author are dropped.
+  for (const json::Json& payload :
+       {json::Json{{"id", "a"}, {"content", ""}, {"sender", {{"username", "Sam"}}}},
+        json::Json{{"id", "a"}, {"content", "hi"}, {"sender", "Sam"}}}) {
+    EXPECT_FALSE(ParseKickEvent(Frame("App\\Events\\ChatMessageEvent", payload), kNow).message);
+  }
+}
+
+TEST(KickEventTest, ReplaceEmoteMarkup) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"hi [emote:101:KEKW] there", "hi KEKW there"},
+      {"[emote:1:a][emote:2:b]", "ab"},
+      {"end [emote:5:Pog", "end [emote:5:Pog"},
+      {"[emote:5]x:y", "[emote:5]x:y"},            // "]" before ":" is not well formed
+      {"[emote:x] [emote:7:Ok]", "[emote:x] Ok"},  // resumes right after a bad marker
+      {"[emote::]", ""},                           // well formed, empty name
+      {"plain text", "plain text"},
+      {"", ""},
+  };
+  for (const auto& [input, expected] : cases) {
+    EXPECT_EQ(ReplaceKickEmoteMarkup(input), expected) << input;
+  }
+}
+
+TEST(KickEventTest, LeafIsTextAfterLastBackslash) {
+  EXPECT_EQ(KickEventLeaf("App\\Events\\ChatMessageEvent"), "ChatMessageEvent");
+  EXPECT_EQ(KickEventLeaf("ChatMessageEvent"), "ChatMessageEvent");
+  EXPECT_EQ(KickEventLeaf("a\\"), "");
+}
+
+}  // namespace
+}  // namespace vlo
