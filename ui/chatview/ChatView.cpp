@@ -1,0 +1,468 @@
+#include "ui/chatview/ChatView.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <chrono>
+#include <mutex>
+
+#include "ui/chatview/ImageSource.h"
+#include "ui/toolkit/KitColors.h"
+#include "ui/toolkit/KitScrollBar.h"
+#include "ui/toolkit/UiKit.h"
+
+namespace vlo {
+
+namespace {
+
+const QEvent::Type kImageArrivedEvent{static_cast<QEvent::Type>(QEvent::registerEventType())};
+
+int64_t SteadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+// The view as seen from image-cache workers; cleared (under the mutex) when the view goes.
+struct ChatView::ArrivalTarget {
+  std::mutex mutex;
+  ChatView* view{nullptr};  // guarded by mutex
+};
+
+ChatView::ChatView(QWidget* parent)
+    : QAbstractScrollArea{parent},
+      metrics_{ViewMetrics::Build(1, false, 96)},
+      palette_{FindTheme("neon").chatPalette},
+      nowMs_{SteadyMs},
+      arrival_{std::make_shared<ArrivalTarget>()} {
+  arrival_->view = this;
+  setFrameShape(QFrame::NoFrame);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  EnableDarkScrollBars(this);
+  viewport()->setMouseTracking(true);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setAutoFillBackground(false);
+  resize(10, 10);
+
+  animationTimer_.setInterval(33);
+  connect(&animationTimer_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+  imageTimer_.setSingleShot(true);
+  imageTimer_.setInterval(120);
+  connect(&imageTimer_, &QTimer::timeout, this, &ChatView::RelayoutPending);
+
+  QScrollBar* bar{verticalScrollBar()};
+  connect(bar, &QScrollBar::actionTriggered, this, &ChatView::OnScrollAction);
+  connect(bar, &QScrollBar::valueChanged, this, [this](int value) {
+    if (!syncingScrollBar_) ScrollTo(value);
+  });
+  SyncScrollBar();
+}
+
+ChatView::~ChatView() {
+  std::lock_guard lock{arrival_->mutex};
+  arrival_->view = nullptr;
+}
+
+// ---- sources and settings --------------------------------------------------------------------
+
+void ChatView::SetImageSource(std::shared_ptr<ChatImageSource> images, PlatformEmoteLookup lookup,
+                              NativeImageHosts hosts) {
+  images_ = std::move(images);
+  lookup_ = std::move(lookup);
+  hosts_ = std::move(hosts);
+  bitmaps_.Clear();
+  cache_.MarkAllPending();
+  RelayoutPending();
+}
+
+std::function<void()> ChatView::ArrivalCallback() const {
+  return [target = arrival_] {
+    std::lock_guard lock{target->mutex};
+    if (target->view) {
+      QCoreApplication::postEvent(target->view, new QEvent{kImageArrivedEvent});
+    }
+  };
+}
+
+void ChatView::SetAnimationClock(std::function<int64_t()> nowMs) {
+  nowMs_ = nowMs ? std::move(nowMs) : std::function<int64_t()>{SteadyMs};
+}
+
+void ChatView::SetTextOptions(int textSize, bool timestamps, int dpi) {
+  textSize_ = std::clamp(textSize, 0, 2);
+  timestamps_ = timestamps;
+  dpi_ = dpi > 0 ? dpi : 96;
+  metrics_ = ViewMetrics::Build(textSize_, compact_, dpi_);
+  scroll_.dpi = dpi_;
+  widths_.Clear();
+  cache_.Clear();
+  Rebuild();
+}
+
+void ChatView::SetNameOptions(NameStyle style, bool compact) {
+  nameStyle_ = style;
+  if (compact != compact_) {
+    compact_ = compact;
+    metrics_ = ViewMetrics::Build(textSize_, compact_, dpi_);
+    widths_.Clear();
+    cache_.MarkAllPending();
+    RelayoutPending();
+    return;
+  }
+  viewport()->update();
+}
+
+void ChatView::SetEmoteOptions(bool animate, bool providerEmotes) {
+  animate_ = animate;
+  if (providerEmotes != providerEmotes_) {
+    providerEmotes_ = providerEmotes;
+    cache_.MarkAllPending();
+    RelayoutPending();
+    return;
+  }
+  viewport()->update();
+}
+
+void ChatView::SetChatPalette(const ChatPalette& palette) {
+  palette_ = palette;
+  viewport()->update();
+}
+
+void ChatView::SetModerationCallbacks(ModerateCallback moderate, CanModerateCallback canModerate) {
+  moderate_ = std::move(moderate);
+  canModerate_ = std::move(canModerate);
+}
+
+void ChatView::SetEmptyTexts(const QString& title, const QString& hint) {
+  if (title == titleText_ && hint == hintText_) return;
+  titleText_ = title;
+  hintText_ = hint;
+  if (rows_.empty()) viewport()->update();
+}
+
+// ---- layout ----------------------------------------------------------------------------------
+
+LayoutInputs ChatView::Inputs() const {
+  return LayoutInputs{&metrics_, images_.get(), providerEmotes_ ? lookup_ : PlatformEmoteLookup{},
+                      hosts_};
+}
+
+ChatView::RowLayout ChatView::BuildLayout(const plx::ChatRow& row, int width) const {
+  return vlo::BuildLayout(row, width, Inputs());
+}
+
+const ChatView::RowLayout& ChatView::LayoutFor(const plx::ChatRow& row) {
+  const uint64_t hash{LayoutCache::Hash(row)};
+  if (const RowLayout * cached{cache_.Find(hash)}) return *cached;
+  return cache_.Store(hash, BuildLayout(row, viewport()->width()));
+}
+
+const ChatView::RowLayout* ChatView::CachedLayout(int rowIndex) const {
+  if (rowIndex < 0 || rowIndex >= static_cast<int>(rows_.size())) return nullptr;
+  return cache_.Find(LayoutCache::Hash(rows_[rowIndex]));
+}
+
+void ChatView::RelayoutAll() {
+  const int width{viewport()->width()};
+  if (width != layoutWidth_) {
+    cache_.Clear();
+    layoutWidth_ = width;
+  }
+  Restack();
+  cache_.Prune(rows_);
+}
+
+void ChatView::Restack() {
+  const int first{metrics_.MulDiv(4)};
+  int top{first};
+  scroll_.rowTops.resize(rows_.size());
+  for (size_t i{0}; i < rows_.size(); ++i) {
+    scroll_.rowTops[i] = top;
+    top += LayoutFor(rows_[i]).height;
+  }
+  scroll_.contentHeight = top + metrics_.MulDiv(6);
+  scroll_.clientHeight = viewport()->height();
+}
+
+std::pair<std::string, int> ChatView::Anchor() const {
+  const int index{scroll_.RowAt(0)};
+  if (index < 0) return {};
+  return {rows_[index].id, scroll_.scrollY - scroll_.rowTops[index]};
+}
+
+void ChatView::RestoreAnchor(const std::pair<std::string, int>& anchor) {
+  for (size_t i{rows_.size()}; i-- > 0;) {
+    if (rows_[i].id == anchor.first) {
+      scroll_.scrollY = scroll_.rowTops[i] + anchor.second;
+      return;
+    }
+  }
+}
+
+void ChatView::SetRows(std::vector<plx::ChatRow> rows) {
+  std::optional<std::pair<std::string, int>> anchor;
+  if (!scroll_.following && !rows_.empty()) anchor = Anchor();
+  if (!scroll_.following && !rows_.empty()) {
+    const std::string& lastId{rows_.back().id};
+    for (size_t i{rows.size()}; i-- > 0;) {
+      if (rows[i].id == lastId) {
+        scroll_.newCount += static_cast<int>(rows.size() - (i + 1));
+        break;
+      }
+    }
+  }
+  rows_ = std::move(rows);
+  if (hoverRow_ >= static_cast<int>(rows_.size())) hoverRow_ = -1;
+  RelayoutAll();
+  if (scroll_.following) {
+    scroll_.scrollY = scroll_.MaxScroll();
+  } else if (anchor) {
+    RestoreAnchor(*anchor);
+  }
+  scroll_.scrollY = std::clamp(scroll_.scrollY, 0, scroll_.MaxScroll());
+  SyncScrollBar();
+  viewport()->update();
+}
+
+void ChatView::RelayoutPending() {
+  std::optional<std::pair<std::string, int>> anchor;
+  if (!scroll_.following && !rows_.empty()) anchor = Anchor();
+  cache_.DropPending();
+  RelayoutAll();
+  if (scroll_.following) {
+    scroll_.scrollY = scroll_.MaxScroll();
+  } else if (anchor) {
+    RestoreAnchor(*anchor);
+  }
+  scroll_.scrollY = std::clamp(scroll_.scrollY, 0, scroll_.MaxScroll());
+  SyncScrollBar();
+  viewport()->update();
+}
+
+void ChatView::Rebuild() { RelayoutPending(); }
+
+// ---- scrolling -------------------------------------------------------------------------------
+
+void ChatView::ScrollTo(int y) {
+  scroll_.ScrollTo(y);
+  SyncScrollBar();
+  viewport()->update();
+}
+
+void ChatView::JumpToLatest() {
+  scroll_.following = true;
+  scroll_.newCount = 0;
+  scroll_.scrollY = scroll_.MaxScroll();
+  SyncScrollBar();
+  viewport()->update();
+}
+
+void ChatView::SyncScrollBar() {
+  syncingScrollBar_ = true;
+  QScrollBar* bar{verticalScrollBar()};
+  const int max{scroll_.MaxScroll()};
+  bar->setRange(0, max);
+  bar->setPageStep(std::max(1, scroll_.clientHeight));
+  bar->setSingleStep(std::max(1, 2 * LineHeightPx()));
+  bar->setValue(scroll_.scrollY);
+  bar->setEnabled(max > 0);  // disabled rather than hidden when nothing can scroll
+  syncingScrollBar_ = false;
+}
+
+void ChatView::OnScrollAction(int action) {
+  const int line{LineHeightPx()};
+  int target{scroll_.scrollY};
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+      target += 2 * line;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      target -= 2 * line;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      target += scroll_.clientHeight - 2 * line;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      target -= scroll_.clientHeight - 2 * line;
+      break;
+    default:
+      return;
+  }
+  verticalScrollBar()->setSliderPosition(std::clamp(target, 0, scroll_.MaxScroll()));
+}
+
+// ---- events ----------------------------------------------------------------------------------
+
+bool ChatView::event(QEvent* event) {
+  if (event->type() == kImageArrivedEvent) {
+    if (!imageTimer_.isActive()) imageTimer_.start();
+    return true;
+  }
+  return QAbstractScrollArea::event(event);
+}
+
+bool ChatView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Leave) {
+    if (hoverRow_ != -1) {
+      hoverRow_ = -1;
+      viewport()->update();
+    }
+    HideTooltip();
+  }
+  return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ChatView::resizeEvent(QResizeEvent*) {
+  RelayoutAll();
+  if (scroll_.following) scroll_.scrollY = scroll_.MaxScroll();
+  scroll_.scrollY = std::clamp(scroll_.scrollY, 0, scroll_.MaxScroll());
+  SyncScrollBar();
+  viewport()->update();
+}
+
+void ChatView::wheelEvent(QWheelEvent* event) {
+  if (scroll_.Wheel(event->angleDelta().y(), LineHeightPx())) {
+    SyncScrollBar();
+    viewport()->update();
+  }
+  event->accept();
+}
+
+void ChatView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point{event->position().toPoint()};
+  const int row{rows_.empty() ? -1 : scroll_.RowAt(point.y())};
+  const bool overPill{!scroll_.following && !rows_.empty() && PillRect().contains(point)};
+  viewport()->setCursor(overPill ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  if (row != hoverRow_) {
+    hoverRow_ = row;
+    viewport()->update();
+  }
+  UpdateTooltip(point);
+}
+
+void ChatView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && !scroll_.following && !rows_.empty() &&
+      PillRect().contains(event->position().toPoint())) {
+    JumpToLatest();
+  }
+}
+
+void ChatView::contextMenuEvent(QContextMenuEvent* event) {
+  if (event->reason() == QContextMenuEvent::Keyboard) return;
+  HideTooltip();
+  const int index{rows_.empty() ? -1 : scroll_.RowAt(event->pos().y())};
+  std::unique_ptr<QMenu> menu{BuildRowMenu(index)};
+  if (!menu) return;
+  const plx::ChatRow row{rows_[index]};  // the list may be replaced while the menu is open
+  QAction* chosen{menu->exec(event->globalPos())};
+  if (chosen) RunRowCommand(row, chosen->data().toInt());
+}
+
+// ---- tooltip ---------------------------------------------------------------------------------
+
+QString ChatView::EmoteTooltipAt(QPoint point) const {
+  const int index{rows_.empty() ? -1 : scroll_.RowAt(point.y())};
+  const RowLayout* layout{CachedLayout(index)};
+  if (!layout) return {};
+  const QPointF origin{layout->bodyLeft,
+                       scroll_.rowTops[index] - scroll_.scrollY + layout->bodyTop};
+  for (auto it{layout->emotes.rbegin()}; it != layout->emotes.rend(); ++it) {
+    const QRectF rect{it->rect.translated(origin)};
+    if (point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top() &&
+        point.y() < rect.bottom()) {
+      return it->tooltip;
+    }
+  }
+  return {};
+}
+
+void ChatView::UpdateTooltip(QPoint point) {
+  const QString text{EmoteTooltipAt(point)};
+  if (!text.isEmpty()) {
+    tooltipText_ = text;
+    const QPoint offset{metrics_.MulDiv(14), metrics_.MulDiv(18)};
+    QToolTip::showText(viewport()->mapToGlobal(point + offset), text, viewport());
+  } else if (!tooltipText_.isEmpty()) {
+    tooltipText_.clear();
+    QToolTip::hideText();
+  }
+}
+
+void ChatView::HideTooltip() { UpdateTooltip(QPoint{-1000, -1000}); }
+
+// ---- painting --------------------------------------------------------------------------------
+
+QRect ChatView::PillRect() const {
+  const int width{metrics_.MulDiv(scroll_.newCount <= 0 ? 130 : 170)};
+  const int height{metrics_.MulDiv(28)};
+  const QSize client{viewport()->size()};
+  return QRect{(client.width() - width) / 2, client.height() - metrics_.MulDiv(12) - height, width,
+               height};
+}
+
+QString ChatView::PillText() const { return QString::fromUtf8(JumpPillText(scroll_.newCount)); }
+
+void ChatView::paintEvent(QPaintEvent*) {
+  QPainter painter{viewport()};
+  const QSize client{viewport()->size()};
+  painter.fillRect(QRect{QPoint{}, client}, ToQColor(palette_.chatBg));
+  bool animated{false};
+  if (rows_.empty()) {
+    PaintEmpty(painter);
+  } else {
+    RowPaintContext context{metrics_,       palette_,    UiKit::Palette().borderSoft,
+                            nameStyle_,     timestamps_, animate_,
+                            client.width(), nowMs_(),    images_.get(),
+                            widths_,        bitmaps_};
+    for (int i{std::max(0, scroll_.RowAt(0))}; i < static_cast<int>(rows_.size()); ++i) {
+      const int top{scroll_.rowTops[i] - scroll_.scrollY};
+      if (top > client.height()) break;
+      const RowLayout& layout{LayoutFor(rows_[i])};
+      if (top + layout.height >= 0) {
+        painter.save();
+        animated = PaintRow(painter, rows_[i], layout, top, i == hoverRow_, context) || animated;
+        painter.restore();
+      }
+    }
+    if (!scroll_.following) PaintPill(painter);
+  }
+  if (animated && !animationTimer_.isActive()) animationTimer_.start();
+  if (!animated && animationTimer_.isActive()) animationTimer_.stop();
+}
+
+void ChatView::PaintEmpty(QPainter& painter) {
+  const QSize client{viewport()->size()};
+  const double middle{client.height() / 2.0};
+  painter.setFont(metrics_.name);
+  painter.setPen(ToQColor(palette_.textSecondary));
+  QRectF titleBox{metrics_.Px(16), middle - metrics_.Px(30), client.width() - metrics_.Px(32),
+                  metrics_.lineHeight};
+  painter.drawText(
+      titleBox, Qt::AlignCenter | Qt::TextSingleLine,
+      QFontMetricsF{metrics_.name}.elidedText(titleText_, Qt::ElideRight, titleBox.width()));
+  painter.setFont(metrics_.hint);
+  painter.setPen(ToQColor(palette_.textMuted));
+  painter.drawText(QRectF{metrics_.Px(24), middle + metrics_.Px(4),
+                          client.width() - metrics_.Px(48), metrics_.Px(120)},
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, hintText_);
+}
+
+void ChatView::PaintPill(QPainter& painter) {
+  const QRect pill{PillRect()};
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(ToQColor(UiKit::Palette().accent));
+  painter.drawRoundedRect(QRectF{pill}, pill.height() / 2.0, pill.height() / 2.0);
+  painter.setFont(metrics_.small);
+  painter.setPen(ToQColor(kWhite));
+  painter.drawText(pill, Qt::AlignCenter | Qt::TextSingleLine, PillText());
+}
+
+}  // namespace vlo

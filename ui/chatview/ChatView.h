@@ -1,0 +1,166 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/ChatMessage.h"
+#include "ui/chatview/EmoteBitmaps.h"
+#include "ui/chatview/LayoutCache.h"
+#include "ui/chatview/ModAction.h"
+#include "ui/chatview/RowLayout.h"
+#include "ui/chatview/RowPainter.h"
+#include "ui/chatview/RowStyle.h"
+#include "ui/chatview/ScrollModel.h"
+#include "ui/chatview/ViewMetrics.h"
+
+class QMenu;
+
+namespace vlo {
+
+class ChatImageSource;
+class EmoteRegistry;
+class ImageCache;
+
+// The chat rows, newest at the bottom: layout, painting, emote animation, scrolling with the
+// follow-the-bottom rule and the jump pill, hover, emote tooltips and the row menu.
+// Window thread only, except ArrivalCallback().
+class ChatView : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  using RowLayout = vlo::RowLayout;
+  using ModerateCallback = std::function<void(const plx::ChatMessage&, ModAction, int)>;
+  using CanModerateCallback = std::function<bool(plx::PlatformId)>;
+
+  // Row menu commands.
+  enum Command : int {
+    kDelete = 1,
+    kTimeout1m = 2,
+    kTimeout10m = 3,
+    kTimeout1h = 4,
+    kTimeout24h = 5,
+    kBan = 6,
+    kCopyMessage = 7,
+    kCopyName = 8,
+  };
+
+  explicit ChatView(QWidget* parent = nullptr);
+  ~ChatView() override;
+
+  // Replaces the whole list, keeping the reading position when scrolled up.
+  void SetRows(std::vector<plx::ChatRow> rows);
+  // Shown while there are no rows.
+  void SetEmptyTexts(const QString& title, const QString& hint);
+  void JumpToLatest();
+
+  // Each rebuilds what it must and repaints.
+  void SetTextOptions(int textSize, bool timestamps, int dpi);
+  void SetNameOptions(NameStyle style, bool compact);
+  void SetEmoteOptions(bool animate, bool providerEmotes);
+  void SetChatPalette(const ChatPalette& palette);
+  void SetModerationCallbacks(ModerateCallback moderate, CanModerateCallback canModerate);
+  // The program's sources: catalogue words from `registry` (may be null) and images from `cache`
+  // (may be null: emotes then show as their codes). Both must outlive the view or be replaced.
+  void SetImageSources(const EmoteRegistry* registry, ImageCache* cache);
+  // Any other image source and word lookup (tools and tests).
+  void SetImageSource(std::shared_ptr<ChatImageSource> images, PlatformEmoteLookup lookup,
+                      NativeImageHosts hosts = {});
+  // For the image cache's arrival callback: callable from any thread, also after the view is
+  // gone; posts one image-arrived event to the view.
+  std::function<void()> ArrivalCallback() const;
+  // Monotonic milliseconds that pick animation frames; the steady clock unless replaced.
+  void SetAnimationClock(std::function<int64_t()> nowMs);
+
+  RowLayout BuildLayout(const plx::ChatRow& row, int width) const;
+  void RelayoutAll();
+  // Drops pending layouts and lays out again, keeping the reading position.
+  void RelayoutPending();
+  void ScrollTo(int y);
+
+  // The row menu for a row, or none; the actions carry their Command in data().
+  std::unique_ptr<QMenu> BuildRowMenu(int rowIndex);
+  void RunRowCommand(const plx::ChatRow& row, int command);
+
+  // Read-only state for the main window and tests.
+  const std::vector<plx::ChatRow>& Rows() const { return rows_; }
+  const ScrollModel& Scroll() const { return scroll_; }
+  const ViewMetrics& Metrics() const { return metrics_; }
+  const RowLayout* CachedLayout(int rowIndex) const;
+  size_t LayoutCacheSize() const { return cache_.Size(); }
+  int HoverRow() const { return hoverRow_; }
+  bool Animating() const { return animationTimer_.isActive(); }
+  bool ImageTimerPending() const { return imageTimer_.isActive(); }
+  QRect PillRect() const;
+  QString PillText() const;
+  QString TooltipText() const { return tooltipText_; }
+  // The emote under a client point (overlays first), or empty.
+  QString EmoteTooltipAt(QPoint clientPoint) const;
+  int LineHeightPx() const { return static_cast<int>(metrics_.lineHeight); }
+
+ protected:
+  bool event(QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  struct ArrivalTarget;
+
+  LayoutInputs Inputs() const;
+  const RowLayout& LayoutFor(const plx::ChatRow& row);
+  void Restack();
+  void SyncScrollBar();
+  void UpdateTooltip(QPoint clientPoint);
+  void HideTooltip();
+  void OnScrollAction(int action);
+  void PaintEmpty(QPainter& painter);
+  void PaintPill(QPainter& painter);
+  void Rebuild();
+  // Anchor row id and offset for keeping the reading position across a relayout.
+  std::pair<std::string, int> Anchor() const;
+  void RestoreAnchor(const std::pair<std::string, int>& anchor);
+
+  std::vector<plx::ChatRow> rows_;
+  ScrollModel scroll_;
+  LayoutCache cache_;
+  int layoutWidth_{-1};
+  int hoverRow_{-1};
+
+  ViewMetrics metrics_;
+  int textSize_{1};
+  bool timestamps_{true};
+  NameStyle nameStyle_{NameStyle::Viewer};
+  bool compact_{false};
+  bool animate_{true};
+  bool providerEmotes_{true};
+  int dpi_{96};
+  ChatPalette palette_;
+
+  std::shared_ptr<ChatImageSource> images_;
+  PlatformEmoteLookup lookup_;
+  NativeImageHosts hosts_;
+  EmoteBitmaps bitmaps_;
+  TextWidths widths_;
+  std::function<int64_t()> nowMs_;
+
+  QString titleText_{QStringLiteral("No messages yet")};
+  QString hintText_;
+  QString tooltipText_;
+  ModerateCallback moderate_;
+  CanModerateCallback canModerate_;
+
+  QTimer animationTimer_;  // 33 ms while an animated emote is visible
+  QTimer imageTimer_;      // one-shot 120 ms after an image arrival
+  bool syncingScrollBar_{false};
+  std::shared_ptr<ArrivalTarget> arrival_;
+};
+
+}  // namespace vlo
