@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace vlo {
+
+// One running instance per profile: a lock file in the runtime folder, plus a local socket of
+// the same name through which a second start asks the first to bring its window forward.
+// Lives on the window thread.
+class SingleInstance : public QObject {
+ public:
+  explicit SingleInstance(const QString& name);
+  ~SingleInstance() override;
+
+  // True when this process now holds the instance lock. When another process holds it, asks
+  // that process to raise its window (best effort) and returns false.
+  bool Acquire();
+
+  // Called on the window thread when a later start asks this instance to show itself.
+  void SetOnActivate(std::function<void()> onActivate) { onActivate_ = std::move(onActivate); }
+
+  // The folder holding the lock and socket: $XDG_RUNTIME_DIR, else the temporary folder.
+  static QString RuntimeFolder();
+
+ private:
+  void AcceptConnections();
+
+  QString name_;
+  std::unique_ptr<QLockFile> lock_;
+  std::unique_ptr<QLocalServer> server_;
+  std::function<void()> onActivate_;
+};
+
+}  // namespace vlo
