@@ -51,7 +51,11 @@ class EmoteRegistry {
   std::string ChannelId(plx::PlatformId platform) const;
 
  private:
-  using EmoteMap = std::unordered_map<std::string, EmoteDef>;
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
+  using EmoteMap = std::unordered_map<std::string, EmoteDef, NameHash, std::equal_to<>>;
   struct Sets {
     EmoteMap sevenTv;
     EmoteMap bttv;

@@ -1,22 +1,76 @@
 #include "emotes/ImageCache.h"
 
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
 #include "core/TextRules.h"
+#include "emotes/ImageDecoder.h"
+#include "net/Http.h"
 
 namespace vlo {
+namespace {
+
+constexpr char kAcceptHeader[] = "Accept: image/gif,image/png,image/jpeg;q=0.9,*/*;q=0.5";
+constexpr uint32_t kDownloadTimeoutMs = 15000;
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in{path, std::ios::binary};
+  if (!in) return {};
+  return std::string{std::istreambuf_iterator<char>{in}, std::istreambuf_iterator<char>{}};
+}
+
+// Writes through a temporary file moved over the target; failures are ignored.
+void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::path temporary = path;
+  temporary += ".tmp";
+  {
+    std::ofstream out{temporary, std::ios::binary | std::ios::trunc};
+    if (!out) return;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) return;
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) std::filesystem::remove(temporary, error);
+}
+
+}  // namespace
 
 size_t ImageKeyHash::operator()(std::string_view key) const {
   return static_cast<size_t>(Fnv1a64(key));
 }
 
 ImageCache::ImageCache(std::filesystem::path folder, int workers) : folder_{std::move(folder)} {
-  (void)workers;
+  std::error_code error;
+  std::filesystem::create_directories(folder_, error);
+  for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });
 }
 
-ImageCache::~ImageCache() = default;
+ImageCache::~ImageCache() {
+  {
+    std::lock_guard lock{mutex_};
+    stop_ = true;
+    onArrival_ = nullptr;
+  }
+  wake_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
 
 SharedImage ImageCache::GetImage(const std::string& key) {
-  std::lock_guard lock{mutex_};
-  if (auto it = decoded_.find(key); it != decoded_.end()) return it->second;
+  {
+    std::lock_guard lock{mutex_};
+    if (auto it = decoded_.find(key); it != decoded_.end()) return it->second;
+    if (failed_.contains(key) || pending_.contains(key)) return nullptr;
+    if (!key.starts_with("https://")) {
+      failed_.insert(key);
+      return nullptr;
+    }
+    pending_.insert(key);
+    queue_.push_back(key);
+  }
+  wake_.notify_one();
   return nullptr;
 }
 
@@ -31,15 +85,61 @@ void ImageCache::SetOnArrival(std::function<void()> callback) {
 }
 
 std::string ImageCache::CacheFileName(std::string_view key) {
-  (void)key;
-  return {};
+  uint64_t hash = 0x14650fb0739d0383ull;
+  for (unsigned char byte : key) {
+    hash ^= byte;
+    hash *= 0x100000001b3ull;
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "%016" PRIx64 ".img", hash);
+  return name;
 }
 
-void ImageCache::WorkerLoop() {}
+// Runs on each worker thread.
+void ImageCache::WorkerLoop() {
+  for (;;) {
+    std::string key;
+    {
+      std::unique_lock lock{mutex_};
+      wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      key = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    SharedImage image = Load(key);
+    std::function<void()> callback;
+    {
+      std::lock_guard lock{mutex_};
+      if (image) {
+        decoded_[key] = std::move(image);
+      } else {
+        failed_.insert(key);
+      }
+      pending_.erase(key);
+      callback = onArrival_;
+    }
+    if (callback) callback();
+  }
+}
 
+// Worker thread, without the lock.
 SharedImage ImageCache::Load(const std::string& key) const {
-  (void)key;
-  return nullptr;
+  const std::filesystem::path path = folder_ / CacheFileName(key);
+  const std::string cached = ReadFile(path);
+  if (!cached.empty()) {
+    if (std::optional<DecodedImage> image = DecodeImage(cached)) {
+      return std::make_shared<const DecodedImage>(std::move(*image));
+    }
+  }
+  plx::HttpResponse response = plx::Get(key, kAcceptHeader, kDownloadTimeoutMs);
+  if (response.status < 200 || response.status > 299 || response.body.empty() ||
+      response.body.size() > kMaxEncodedBytes) {
+    return nullptr;
+  }
+  std::optional<DecodedImage> image = DecodeImage(response.body);
+  if (!image) return nullptr;
+  WriteFileAtomically(path, response.body);
+  return std::make_shared<const DecodedImage>(std::move(*image));
 }
 
 }  // namespace vlo
