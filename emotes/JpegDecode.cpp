@@ -9,7 +9,7 @@ namespace vlo::decode {
 namespace {
 
 // Progressive files may carry any number of scans; real ones have a dozen or so.
-constexpr int kMaxScans = 256;
+constexpr int kMaxScans = 100;
 
 struct ErrorManager {
   jpeg_error_mgr pub;
