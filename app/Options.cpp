@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include <cstdlib>
 #include <string_view>
 
 #include "core/AppPaths.h"
@@ -47,6 +48,22 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       } else {
         parsed.error = "\"" + value + "\" is not a YouTube channel, handle, video or link";
       }
+    } else if (TakeValue(arg, "--screenshot=", value)) {
+      if (value.empty()) {
+        parsed.error = "--screenshot needs a file name";
+      } else {
+        o.screenshot = value;
+      }
+    } else if (TakeValue(arg, "--after=", value)) {
+      char* end = nullptr;
+      const double seconds = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !(seconds >= 0 && seconds <= 3600)) {
+        parsed.error = "--after needs a number of seconds between 0 and 3600";
+      } else {
+        o.screenshotAfterSeconds = seconds;
+      }
+    } else if (arg == "--demo") {
+      o.demo = true;
     } else if (arg == "--print") {
       o.print = true;
     } else if (arg == "--json") {
@@ -76,6 +93,9 @@ std::string UsageText() {
          "  --print            no window: print every row and status change as it happens\n"
          "  --json             with --print, one JSON object per line\n"
          "  --endpoints=FILE   take service addresses from a JSON file\n"
+         "  --demo             read the built-in demo channels (a simulator inside the program)\n"
+         "  --screenshot=FILE  save the window as a PNG after --after=SECONDS (default 3) and "
+         "exit\n"
          "  --version          print the version and exit\n"
          "  --help             print this text and exit\n";
 }

@@ -13,7 +13,10 @@ struct Options {
   std::optional<std::string> twitch;  // overrides for this run, normalised
   std::optional<std::string> kick;
   std::optional<std::string> youtube;
+  std::optional<std::string> screenshot;  // render the window to this PNG and exit
+  double screenshotAfterSeconds{3.0};
   bool print{false};
+  bool demo{false};
   bool json{false};
   bool version{false};
   bool help{false};

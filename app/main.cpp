@@ -10,6 +10,7 @@
 #include "app/Options.h"
 #include "app/PrintRun.h"
 #include "app/Readers.h"
+#include "app/WindowRun.h"
 #include "core/AppPaths.h"
 #include "core/ChatHub.h"
 #include "core/ChatSettings.h"
@@ -18,6 +19,33 @@
 namespace {
 
 constexpr const char* kVersion = "1.1.3";
+
+// Without a window: the hub prints what happens until SIGINT or SIGTERM.
+int PrintMode(const vlo::Options& options, const vlo::Endpoints& endpoints,
+              const vlo::ChatTargets& targets, bool showAlerts) {
+  // SIGINT and SIGTERM are taken by one thread with sigwait, so every other thread (readers,
+  // workers) inherits the blocked mask and shutdown runs as ordinary code.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  static std::atomic<bool> stop{false};
+  std::thread signalThread{[signals] {
+    int received = 0;
+    sigwait(&signals, &received);
+    stop.store(true);
+    vlo::WakePrintRun();
+  }};
+  signalThread.detach();
+
+  vlo::NoAccounts accounts;
+  vlo::ChatHub hub{accounts};
+  hub.SetTargets(targets);
+  hub.SetShowAlerts(showAlerts);
+  vlo::RegisterReaders(hub, endpoints);
+  return vlo::RunPrint(hub, std::cout, options.json, stop);
+}
 
 }  // namespace
 
@@ -47,32 +75,23 @@ int main(int argc, char** argv) {
     }
   }
 
-  // SIGINT and SIGTERM are taken by one thread with sigwait, so every other thread (readers,
-  // workers) inherits the blocked mask and shutdown runs as ordinary code.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  std::atomic<bool> stop{false};
-  std::thread signalThread{[&] {
-    int received = 0;
-    sigwait(&signals, &received);
-    stop.store(true);
-    vlo::WakePrintRun();
-  }};
-  signalThread.detach();
-
   const auto dataFolder = vlo::AppPaths::ResolveDataFolder(options.profile);
   const vlo::ChatSettings settings = vlo::LoadChatSettings(dataFolder);
+  std::optional<vlo::ChatTargets> overrideTargets;
+  if (options.twitch || options.kick || options.youtube) {
+    overrideTargets = vlo::ChatTargets{options.twitch.value_or(settings.twitchChannel),
+                                       options.kick.value_or(settings.kickChannel),
+                                       options.youtube.value_or(settings.youtubeTarget)};
+  }
 
-  vlo::NoAccounts accounts;
-  vlo::ChatHub hub{accounts};
-  hub.SetTargets({options.twitch.value_or(settings.twitchChannel),
-                  options.kick.value_or(settings.kickChannel),
-                  options.youtube.value_or(settings.youtubeTarget)});
-  hub.SetShowAlerts(settings.showAlerts);
-  vlo::RegisterReaders(hub, endpoints);
-
-  return vlo::RunPrint(hub, std::cout, options.json, stop);
+  if (options.print || (!options.screenshot && !vlo::HaveDisplay())) {
+    if (!options.print) {
+      std::cerr << "velaro-chat: no display found; printing the chat instead (see --help)\n";
+    }
+    const vlo::ChatTargets targets = overrideTargets.value_or(
+        vlo::ChatTargets{settings.twitchChannel, settings.kickChannel, settings.youtubeTarget});
+    return PrintMode(options, endpoints, targets, settings.showAlerts);
+  }
+  return vlo::RunWindow(argc, argv, options, endpoints, overrideTargets,
+                        [endpoints](vlo::ChatHub& hub) { vlo::RegisterReaders(hub, endpoints); });
 }

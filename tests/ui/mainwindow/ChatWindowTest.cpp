@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "core/Json.h"
+#include "tests/TempDir.h"
+#include "ui/chatview/ChatView.h"
+#include "ui/mainwindow/ChatWindow.h"
+
+namespace vlo {
+namespace {
+
+plx::ChatMessage Row(std::string id, plx::PlatformId platform) {
+  plx::ChatMessage m;
+  m.id = std::move(id);
+  m.platform = platform;
+  m.author = "viewer";
+  m.body = "hello";
+  return m;
+}
+
+// Runs the event loop until `done` holds or two seconds pass.
+template <typename Done>
+bool ProcessUntil(Done done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+class ChatWindowTest : public ::testing::Test {
+ protected:
+  ChatWindow::Options MakeOptions() {
+    ChatWindow::Options options;
+    options.dataFolder = dir.path();
+    // Nothing answers here, so every catalogue download fails at once.
+    for (std::string* base :
+         {&options.endpoints.sevenTvApi, &options.endpoints.bttvApi, &options.endpoints.ffzApi}) {
+      *base = "http://127.0.0.1:1";
+    }
+    return options;
+  }
+  test::TempDir dir;
+};
+
+TEST_F(ChatWindowTest, PillClickFiltersAndSecondClickClearsAndSaves) {
+  ChatWindow window{MakeOptions()};
+  window.resize(440, 760);
+  window.Hub().AddMessage(Row("tw-1", plx::PlatformId::Twitch));
+  window.Hub().AddMessage(Row("kick-1", plx::PlatformId::Kick));
+  window.Hub().AddMessage(Row("kick-2", plx::PlatformId::Kick));
+  ASSERT_TRUE(ProcessUntil([&] { return window.View().Rows().size() == 3; }));
+
+  window.View().ScrollTo(0);
+  window.ClickItem(kItemKick);
+  EXPECT_EQ(window.Filter(), kItemKick);
+  ASSERT_EQ(window.View().Rows().size(), 2u);
+  EXPECT_TRUE(window.View().Scroll().following);
+  EXPECT_EQ(LoadChatSettings(dir.path()).filter, kItemKick);
+
+  window.ClickItem(kItemTwitch);
+  EXPECT_EQ(window.View().Rows().size(), 1u);
+  window.ClickItem(kItemTwitch);
+  EXPECT_EQ(window.Filter(), 0);
+  EXPECT_EQ(window.View().Rows().size(), 3u);
+  EXPECT_EQ(LoadChatSettings(dir.path()).filter, 0);
+}
+
+TEST_F(ChatWindowTest, BurstOfHubChangesGivesOneRefresh) {
+  ChatWindow window{MakeOptions()};
+  QApplication::processEvents();
+  const int before = window.RefreshCount();
+  window.Hub().AddMessage(Row("tw-1", plx::PlatformId::Twitch));
+  window.Hub().AddMessage(Row("tw-2", plx::PlatformId::Twitch));
+  window.Hub().SetStatus(plx::PlatformId::Kick, ConnectionState::Connecting, "k", "");
+  ProcessUntil([&] { return window.RefreshCount() > before; });
+  QApplication::processEvents();
+  EXPECT_EQ(window.RefreshCount(), before + 1);
+  EXPECT_EQ(window.View().Rows().size(), 2u);
+  EXPECT_EQ(window.Statuses()[2].state, ConnectionState::Connecting);
+}
+
+TEST_F(ChatWindowTest, FailingProviderIsReportedOncePerRun) {
+  ChatWindow window{MakeOptions()};
+  const auto failureLines = [&] {
+    int n = 0;
+    for (const auto& row : window.Hub().Snapshot()) {
+      if (row.body.find("is not answering right now") != std::string::npos) ++n;
+    }
+    return n;
+  };
+  ASSERT_TRUE(ProcessUntil([&] { return failureLines() >= 3; }));
+  EXPECT_EQ(failureLines(), 3);  // 7TV, BetterTTV and FrankerFaceZ, once each
+  window.ReportEmoteFetches();
+  QApplication::processEvents();
+  EXPECT_EQ(failureLines(), 3);
+  bool found = false;
+  for (const auto& row : window.Hub().Snapshot()) {
+    found |= row.body == "7TV is not answering right now, so its emotes are missing for now";
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(ChatWindowTest, OpacityUsesIntegerAlphaAndPinTogglesOnTop) {
+  ChatWindow window{MakeOptions()};
+  ChatSettings settings = window.StoredSettings();
+  settings.opacity = 70;
+  window.ApplySettings(settings);
+  EXPECT_EQ(window.WindowAlpha(), 178);
+  settings.opacity = 100;
+  window.ApplySettings(settings);
+  EXPECT_EQ(window.WindowAlpha(), 255);
+
+  EXPECT_EQ(window.TooltipFor(kItemPin), "Keep the window on top");
+  window.ClickItem(kItemPin);
+  EXPECT_TRUE(window.StoredSettings().alwaysOnTop);
+  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(window.TooltipFor(kItemPin), "Stop keeping the window on top");
+  EXPECT_TRUE(LoadChatSettings(dir.path()).alwaysOnTop);
+  EXPECT_EQ(window.TooltipFor(kItemGear), "Channels, sign-in and options");
+}
+
+TEST_F(ChatWindowTest, ClosingStoresThePlacement) {
+  {
+    ChatWindow window{MakeOptions()};
+    window.Open();
+    window.setGeometry(50, 60, 500, 700);
+    window.close();
+  }
+  const ChatSettings stored = LoadChatSettings(dir.path());
+  EXPECT_EQ(stored.windowW, 500);
+  EXPECT_EQ(stored.windowH, 700);
+  EXPECT_FALSE(stored.maximized);
+}
+
+}  // namespace
+}  // namespace vlo

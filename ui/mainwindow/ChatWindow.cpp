@@ -1,0 +1,382 @@
+#include "ui/mainwindow/ChatWindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QToolTip>
+
+#include "core/AppPaths.h"
+#include "emotes/EmoteTypes.h"
+#include "ui/chatview/ChatView.h"
+#include "ui/chatview/RowStyle.h"
+#include "ui/mainwindow/HeaderIcons.h"
+#include "ui/themes/Theme.h"
+#include "ui/toolkit/Drawing.h"
+#include "ui/toolkit/KitColors.h"
+
+namespace vlo {
+
+namespace {
+
+constexpr Rgb kIconColor{Hex(0xC8C2D0)};
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+const char* PillTitle(int i) {
+  static constexpr const char* kTitles[] = {"Twitch", "YouTube", "Kick"};
+  return kTitles[i];
+}
+
+}  // namespace
+
+ChatWindow::ChatWindow(Options options)
+    : options_{std::move(options)}, poster_{std::make_shared<PostTarget>(this)} {
+  stored_ = LoadChatSettings(options_.dataFolder);
+  applied_ = stored_;
+
+  AccountOperations& accounts = options_.accounts ? *options_.accounts : noAccounts_;
+  hub_ = std::make_unique<ChatHub>(accounts);
+  hub_->SetTargets(options_.targetOverride.value_or(
+      ChatTargets{stored_.twitchChannel, stored_.kickChannel, stored_.youtubeTarget}));
+  hub_->SetShowAlerts(stored_.showAlerts);
+  if (options_.registerReaders) options_.registerReaders(*hub_);
+  images_ = std::make_unique<ImageCache>(options_.dataFolder / "emotes", 4);
+  emotes_ = std::make_unique<EmoteRegistry>(options_.endpoints);
+
+  setWindowTitle(Q(MakeWindowTitle(options_.profile)));
+  setMinimumSize(kMinWindowWidth, kMinWindowHeight);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  kit_.InitForWindow(this);
+
+  view_ = new ChatView{this};
+  view_->SetImageSources(emotes_.get(), images_.get());
+  images_->SetOnArrival(view_->ArrivalCallback());
+  // Called on catalogue worker threads.
+  emotes_->SetOnChange(
+      [poster = poster_, this] { poster->PostCoalesced(kEmoteReportsEvent, emoteReportPending_); });
+  view_->SetModerationCallbacks({}, [this](plx::PlatformId platform) {
+    const size_t slot = platform == plx::PlatformId::YouTube ? 1
+                        : platform == plx::PlatformId::Kick  ? 2
+                                                             : 0;
+    return statuses_[slot].canSend;
+  });
+  if (stored_.thirdPartyEmotes) emotes_->FetchGlobals();
+
+  // Called on reader threads; a burst of changes posts one event.
+  hub_->SetChangedCallback(
+      [poster = poster_, this] { poster->PostCoalesced(kHubChangedEvent, hubChangePending_); });
+  ApplySettings(stored_);
+  DoLayout();
+  RefreshFromHub();
+}
+
+ChatWindow::~ChatWindow() {
+  poster_->Detach();
+  hub_->SetChangedCallback({});
+  emotes_->SetOnChange({});
+  images_->SetOnArrival({});
+  emotes_->Stop();
+  hub_->Stop();
+  // The view holds the catalogue and the cache: it goes before them.
+  delete view_;
+  view_ = nullptr;
+}
+
+void ChatWindow::Open() {
+  std::vector<QRect> screens;
+  for (QScreen* screen : QGuiApplication::screens()) screens.push_back(screen->availableGeometry());
+  const Placement placement =
+      ChoosePlacement(stored_.windowX, stored_.windowY, stored_.windowW, stored_.windowH, screens);
+  if (placement.useStoredPosition) {
+    setGeometry(placement.rect);
+  } else {
+    resize(placement.rect.size());
+  }
+  SetOnTop(stored_.alwaysOnTop);
+  if (stored_.maximized) {
+    showMaximized();
+  } else {
+    show();
+  }
+  opened_ = true;
+  hub_->Start();
+}
+
+// --- Refresh ---
+
+void ChatWindow::RefreshFromHub() {
+  hubChangePending_.store(false);
+  for (size_t i = 0; i < statuses_.size(); ++i)
+    statuses_[i] = hub_->GetStatus(plx::kReadPlatforms[i]);
+
+  if (stored_.thirdPartyEmotes) {
+    const auto request = [this](plx::PlatformId platform, std::string& last) {
+      const std::string& id = statuses_[platform == plx::PlatformId::Kick ? 2 : 0].broadcasterId;
+      if (id.empty() || id == last) return;
+      last = id;
+      emotes_->SetChannel(platform, id);
+    };
+    request(plx::PlatformId::Twitch, requestedTwitchChannel_);
+    request(plx::PlatformId::Kick, requestedKickChannel_);
+  }
+
+  const uint64_t revision = hub_->Revision();
+  if (revision != seenRevision_) {
+    seenRevision_ = revision;
+    rows_ = hub_->Snapshot();
+    RefreshRows();
+  }
+  ++refreshCount_;
+  update(0, 0, width(), kHeaderHeight);
+}
+
+void ChatWindow::RefreshRows() {
+  const EmptyTexts texts = EmptyViewTexts(statuses_, stored_.filter);
+  view_->SetEmptyTexts(Q(texts.title), Q(texts.hint));
+  view_->SetRows(FilterRows(rows_, stored_.filter));
+}
+
+void ChatWindow::ReportEmoteFetches() {
+  emoteReportPending_.store(false);
+  for (const FetchReport& report : emotes_->TakeReports()) {
+    const std::string name{ProviderName(report.source)};
+    if (report.failed) {
+      if (failedProviders_.insert(name).second) {
+        hub_->PostSystemLine(
+            report.platform,
+            name + " is not answering right now, so its emotes are missing for now");
+      }
+    } else if (report.channel && report.count > 0) {
+      hub_->PostSystemLine(report.platform, "Loaded " + std::to_string(report.count) + " " + name +
+                                                " emotes for this channel");
+    }
+  }
+  view_->RelayoutPending();
+}
+
+bool ChatWindow::event(QEvent* event) {
+  if (event->type() == kHubChangedEvent) {
+    RefreshFromHub();
+    return true;
+  }
+  if (event->type() == kEmoteReportsEvent) {
+    ReportEmoteFetches();
+    return true;
+  }
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int item = HitTest(layout_, help->pos(), false);
+    const QString text = TooltipFor(item);
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      const QRect rect = item <= kItemKick  ? layout_.pills[item - 1]
+                         : item == kItemPin ? layout_.pin
+                                            : layout_.gear;
+      QToolTip::showText(help->globalPos(), text, this, rect);
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+QString ChatWindow::TooltipFor(int item) const {
+  switch (item) {
+    case kItemTwitch:
+    case kItemYouTube:
+    case kItemKick:
+      return Q(PillTooltip(item, statuses_[item - 1], stored_.filter));
+    case kItemPin:
+      return Q(PinTooltip(applied_.alwaysOnTop));
+    case kItemGear:
+      return kGearTooltip;
+    default:
+      return {};
+  }
+}
+
+// --- Actions ---
+
+void ChatWindow::ClickItem(int item) {
+  switch (item) {
+    case kItemTwitch:
+    case kItemYouTube:
+    case kItemKick:
+      stored_.filter = stored_.filter == item ? 0 : item;
+      applied_.filter = stored_.filter;
+      RefreshRows();
+      view_->JumpToLatest();
+      Save();
+      update();
+      break;
+    case kItemPin:
+      stored_.alwaysOnTop = !stored_.alwaysOnTop;
+      applied_.alwaysOnTop = stored_.alwaysOnTop;
+      SetOnTop(stored_.alwaysOnTop);
+      Save();
+      update();
+      break;
+    default:
+      // The gear opens the settings window and the banner the update prompt; neither exists in
+      // this window yet.
+      break;
+  }
+}
+
+void ChatWindow::ApplySettings(const ChatSettings& settings) {
+  applied_ = settings;
+  const Theme& theme = FindTheme(settings.theme);
+  WindowPalette window = theme.windowPalette;
+  window.accent = readableAccent(window.accent);
+  UiKit::SetPalette(window);
+  view_->SetChatPalette(theme.chatPalette);
+  view_->SetNameOptions(static_cast<NameStyle>(settings.nameStyle), settings.compact);
+  view_->SetEmoteOptions(settings.animateEmotes, settings.thirdPartyEmotes);
+  view_->SetTextOptions(settings.textSize, settings.showTimestamps, kit_.Dpi());
+  alpha_ = settings.opacity < 100 ? settings.opacity * 255 / 100 : 255;
+  setWindowOpacity(alpha_ / 255.0);
+  SetOnTop(settings.alwaysOnTop);
+  update();
+}
+
+void ChatWindow::SetOnTop(bool onTop) {
+  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
+  const bool visible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+  if (visible) show();  // changing the flags hides the window
+}
+
+void ChatWindow::RecordPlacement() {
+  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  stored_.windowX = normal.x();
+  stored_.windowY = normal.y();
+  stored_.windowW = normal.width();
+  stored_.windowH = normal.height();
+  stored_.maximized = isMaximized();
+}
+
+void ChatWindow::Save() { SaveChatSettings(options_.dataFolder, stored_); }
+
+void ChatWindow::closeEvent(QCloseEvent* event) {
+  RecordPlacement();
+  Save();
+  event->accept();
+}
+
+// --- Layout, input and painting ---
+
+void ChatWindow::DoLayout() {
+  layout_ = ComputeLayout(width(), height(), false);
+  view_->setGeometry(layout_.chat);
+}
+
+void ChatWindow::resizeEvent(QResizeEvent*) { DoLayout(); }
+
+void ChatWindow::mouseMoveEvent(QMouseEvent* event) {
+  const int item = HitTest(layout_, event->position().toPoint(), false);
+  setCursor(item == kItemNone ? Qt::ArrowCursor : Qt::PointingHandCursor);
+  if (item != hot_) {
+    hot_ = item;
+    update(0, 0, width(), kHeaderHeight);
+  }
+}
+
+void ChatWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const int item = HitTest(layout_, event->position().toPoint(), false);
+  if (item != kItemNone) ClickItem(item);
+}
+
+void ChatWindow::leaveEvent(QEvent*) {
+  if (hot_ == kItemNone) return;
+  hot_ = kItemNone;
+  update(0, 0, width(), kHeaderHeight);
+}
+
+void ChatWindow::paintEvent(QPaintEvent*) {
+  QPainter painter{this};
+  PaintHeader(painter);
+}
+
+void ChatWindow::PaintHeader(QPainter& painter) {
+  const WindowPalette& window = UiKit::Palette();
+  const ChatPalette& chat = FindTheme(applied_.theme).chatPalette;
+  const int w = width();
+
+  painter.fillRect(QRect{0, 0, w, kHeaderHeight}, ToQColor(window.surface));
+  painter.fillRect(layout_.compose, ToQColor(window.surface));
+  DrawHLine(painter, 0, w, kHeaderHeight - 1, window.border);
+  DrawHLine(painter, 0, w, layout_.compose.top(), window.border);
+
+  const Rgb platformColors[] = {chat.twitchColor, chat.youtubeColor, chat.kickColor};
+  const Rgb nameColors[] = {chat.twitchName, chat.youtubeName, chat.kickName};
+  for (int i = 0; i < 3; ++i) {
+    const QRect pill = layout_.pills[i];
+    const bool selected = stored_.filter == i + 1;
+    const bool hot = hot_ == i + 1;
+    const Rgb p = platformColors[i];
+    const Rgb fill = blend(p, window.surface, selected ? 24 : hot ? 12 : 6);
+    const Rgb border = selected ? p : hot ? window.border : window.borderSoft;
+    DrawRoundedBox(painter, pill, fill, border, 12);
+
+    const PlatformStatus& status = statuses_[i];
+    Rgb dot = window.border;
+    switch (status.state) {
+      case ConnectionState::Connecting:
+        dot = chat.warning;
+        break;
+      case ConnectionState::Connected:
+        dot = chat.positive;
+        break;
+      case ConnectionState::Offline:
+        dot = chat.textSecondary;
+        break;
+      case ConnectionState::Problem:
+        dot = chat.danger;
+        break;
+      case ConnectionState::Off:
+        break;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ToQColor(dot));
+    painter.drawEllipse(QRectF(pill.left() + 9, pill.top() + 9, 8, 8));
+    painter.restore();
+
+    const int right = pill.left() + pill.width();
+    const QRect titleRect{QPoint{pill.left() + 22, pill.top() + 4},
+                          QPoint{right - 6, pill.top() + 21}};
+    painter.setFont(kit_.semiboldFont);
+    painter.setPen(ToQColor(nameColors[i]));
+    painter.drawText(
+        titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter.fontMetrics().elidedText(PillTitle(i), Qt::ElideRight, titleRect.width()));
+
+    const QRect lineRect{QPoint{pill.left() + 9, pill.top() + 21},
+                         QPoint{right - 6, pill.top() + pill.height() - 3}};
+    painter.setFont(kit_.smallFont);
+    painter.setPen(
+        ToQColor(status.state == ConnectionState::Connected ? chat.textSecondary : chat.textMuted));
+    painter.drawText(
+        lineRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter.fontMetrics().elidedText(Q(StatusLine(status)), Qt::ElideRight, lineRect.width()));
+  }
+
+  for (const int item : {kItemPin, kItemGear}) {
+    const QRect box = item == kItemPin ? layout_.pin : layout_.gear;
+    if (hot_ == item)
+      DrawRoundedBox(painter, box, blend(kWhite, window.surface, 8), window.border, 10);
+    if (item == kItemPin) {
+      DrawPinIcon(painter, box, applied_.alwaysOnTop ? chat.chatAccent : kIconColor);
+    } else {
+      DrawGearIcon(painter, box, kIconColor);
+    }
+  }
+}
+
+}  // namespace vlo

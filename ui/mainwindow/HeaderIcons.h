@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QPainter>
+#include <QRectF>
+
+#include "ui/themes/Color.h"
+
+namespace vlo {
+
+// The pin and gear glyphs as vector paths, centred in `box` (about 16 logical pixels tall).
+void DrawPinIcon(QPainter& painter, const QRectF& box, Rgb color);
+void DrawGearIcon(QPainter& painter, const QRectF& box, Rgb color);
+
+}  // namespace vlo
