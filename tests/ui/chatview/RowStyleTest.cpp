@@ -16,7 +16,8 @@ TEST(RowStyleTest, DarkViewerColoursAreLifted) {
   const Case cases[]{
       {0x000000, 0x8D8D8D},                        // two steps
       {0x0000FF, 0x8D8DFF}, {0x808080, 0xAAAAAA},  // brightness 128000: one step
-      {0xFFFFFF, 0xFFFFFF}, {0x1E90FF, 0x1E90FF},  // bright enough already
+      {0xFFFFFF, 0xFFFFFF}, {0xFF7F50, 0xFF7F50},  // bright enough already
+      {0x1E90FF, 0x69B5FF},                        // brightness 122568: one step
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ToHex(LiftDarkColor(Hex(c.in))), c.out) << std::hex << c.in;
