@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -142,6 +143,44 @@ TEST(ScrollTest, RowLookupAtClientPoints) {
   EXPECT_EQ(model.RowAt(5000), 2);
   model.scrollY = 50;
   EXPECT_EQ(model.RowAt(0), 1);
+}
+
+}  // namespace
+}  // namespace vlo
+
+namespace vlo {
+namespace {
+
+TEST(ScrollTest, ScrollBarStepsAreTwoLinesAndPagesKeepTwoLines) {
+  test::ViewFixture f;
+  f.view.SetRows(test::Rows(0, 60));
+  QScrollBar* bar{f.view.verticalScrollBar()};
+  EXPECT_TRUE(bar->isEnabled());
+  EXPECT_EQ(bar->maximum(), f.view.Scroll().MaxScroll());
+  const int bottom{f.view.Scroll().scrollY};
+  const int line{f.view.LineHeightPx()};
+  bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(f.view.Scroll().scrollY, bottom - 2 * line);
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(f.view.Scroll().scrollY, bottom - 2 * line - (f.view.viewport()->height() - 2 * line));
+  bar->triggerAction(QAbstractSlider::SliderToMinimum);
+  EXPECT_EQ(f.view.Scroll().scrollY, 0);
+  EXPECT_FALSE(f.view.Scroll().following);
+
+  f.view.SetRows(test::Rows(0, 1));
+  f.view.JumpToLatest();
+  EXPECT_FALSE(bar->isEnabled());  // nothing to scroll: disabled, still shown
+}
+
+TEST(ScrollTest, HoverFollowsThePointerAndClearsOnLeave) {
+  test::ViewFixture f;
+  f.view.SetRows(test::Rows(0, 3));
+  const ScrollModel& s{f.view.Scroll()};
+  QTest::mouseMove(f.view.viewport(), QPoint{50, s.rowTops[1] - s.scrollY + 3});
+  EXPECT_EQ(f.view.HoverRow(), 1);
+  QEvent leave{QEvent::Leave};
+  QApplication::sendEvent(f.view.viewport(), &leave);
+  EXPECT_EQ(f.view.HoverRow(), -1);
 }
 
 }  // namespace
