@@ -153,8 +153,11 @@ TEST_F(EmoteRegistryTest, FailuresEmptyTheSetAndAreReported) {
   Endpoints nowhere = endpoints_;
   nowhere.ffzApi = "http://127.0.0.1:1";
   EmoteRegistry offline{nowhere};
+  test::Signal done;
+  offline.SetOnChange([&done] { done.Bump(); });
   offline.Fetch(PlatformId::Twitch, false, EmoteSource::FrankerFaceZ, {},
                 nowhere.ffzApi + "/v1/set/global", 2000);
+  ASSERT_TRUE(done.WaitFor(1));
   offline.Stop();
   EXPECT_EQ(
       offline.TakeReports(),
@@ -162,16 +165,29 @@ TEST_F(EmoteRegistryTest, FailuresEmptyTheSetAndAreReported) {
 }
 
 TEST_F(EmoteRegistryTest, DownloadsForAReplacedChannelAreDiscarded) {
-  sim_.SetSlowDelay(300);
-  for (auto catalogue : {Catalogue::SevenTv, Catalogue::BetterTtv, Catalogue::FrankerFaceZ}) {
-    sim_.SetCatalogueFault(catalogue, sim::Fault::Slow);
+  // Channel 1's answers (naming StaleEmote) arrive at 200 ms, after channel 2 replaced it;
+  // channel 2's arrive at 600 ms.
+  const std::pair<Catalogue, const char*> stale[] = {
+      {Catalogue::SevenTv, R"({"emote_set": {"emotes": [{"name": "StaleEmote",
+        "data": {"host": {"url": "//x/e/1"}}}]}})"},
+      {Catalogue::BetterTtv, R"({"channelEmotes": [{"id": "s", "code": "StaleEmote"}]})"},
+      {Catalogue::FrankerFaceZ,
+       R"({"sets": {"1": {"emoticons": [{"name": "StaleEmote", "urls": {"1": "//x/1"}}]}}})"}};
+  const char* paths[] = {"/v3/users/twitch/1", "/3/cached/users/twitch/1", "/v1/room/id/1"};
+  sim_.SetSlowDelay(600);
+  for (int i = 0; i < 3; ++i) {
+    sim::HttpAnswer answer = sim::HttpAnswer::Json(stale[i].second);
+    answer.delayMs = 200;
+    sim_.Api(stale[i].first).AnswerNext("GET", paths[i], 1, answer);
+    sim_.SetCatalogueFault(stale[i].first, sim::Fault::Slow);
   }
   registry_->SetChannel(PlatformId::Twitch, "1");
   registry_->SetChannel(PlatformId::Twitch, "2");
+  EXPECT_EQ(Reports(3).size(), 3u);
   registry_->Stop();
-  const auto reports = registry_->TakeReports();
-  EXPECT_EQ(reports.size(), 3u);  // only channel 2's
+  EXPECT_TRUE(registry_->TakeReports().empty());
   EXPECT_TRUE(registry_->Find(PlatformId::Twitch, "OMEGALUL"));
+  EXPECT_FALSE(registry_->Find(PlatformId::Twitch, "StaleEmote"));
   EXPECT_EQ(sim_.CatalogueRequestCount(), 6u);
 }
 
