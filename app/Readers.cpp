@@ -1,11 +1,15 @@
 #include "app/Readers.h"
 
+#include "readers/kick/KickReader.h"
+#include "readers/twitch/TwitchReader.h"
+#include "readers/youtube/YouTubeReader.h"
+
 namespace vlo {
 
 void RegisterReaders(ChatHub& hub, const Endpoints& endpoints) {
-  // Platforms without a reader report Off and end (the hub's default entry).
-  (void)hub;
-  (void)endpoints;
+  hub.SetReaderEntry(plx::PlatformId::Twitch, MakeTwitchReader(endpoints));
+  hub.SetReaderEntry(plx::PlatformId::YouTube, MakeYouTubeReader(endpoints));
+  hub.SetReaderEntry(plx::PlatformId::Kick, MakeKickReader(endpoints));
 }
 
 }  // namespace vlo

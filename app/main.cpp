@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/Demo.h"
 #include "app/Options.h"
 #include "app/PrintRun.h"
 #include "app/Readers.h"
@@ -75,10 +77,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The demo reads the simulator's channels with its own addresses, whatever is configured.
+  std::unique_ptr<vlo::Demo> demo;
+  if (options.demo) {
+    demo = std::make_unique<vlo::Demo>();
+    endpoints = demo->GetEndpoints();
+  }
+
   const auto dataFolder = vlo::AppPaths::ResolveDataFolder(options.profile);
   const vlo::ChatSettings settings = vlo::LoadChatSettings(dataFolder);
   std::optional<vlo::ChatTargets> overrideTargets;
-  if (options.twitch || options.kick || options.youtube) {
+  if (demo) {
+    overrideTargets = demo->Targets();
+  } else if (options.twitch || options.kick || options.youtube) {
     overrideTargets = vlo::ChatTargets{options.twitch.value_or(settings.twitchChannel),
                                        options.kick.value_or(settings.kickChannel),
                                        options.youtube.value_or(settings.youtubeTarget)};

@@ -94,7 +94,7 @@ TEST(PrintMode, SigtermStopsCleanlyWithExitZero) {
     dup2(pipeFds[1], STDOUT_FILENO);
     close(pipeFds[0]);
     setenv("XDG_DATA_HOME", "/nonexistent-velaro-test", 1);
-    execl(dir, dir, "--print", "--json", "--twitch=somebody", static_cast<char*>(nullptr));
+    execl(dir, dir, "--print", "--json", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipeFds[1]);

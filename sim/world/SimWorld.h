@@ -1,0 +1,63 @@
+#pragma once
+
+// Every simulated service at once, on loopback: what `velaro-chat --demo` reads and what the
+// velaro-sim program serves.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/ChatHub.h"
+#include "core/Endpoints.h"
+#include "sim/SimServer.h"
+#include "sim/emotes/EmoteCatalogueSim.h"
+#include "sim/kick/KickSim.h"
+#include "sim/twitch/TwitchChatService.h"
+#include "sim/youtube/YouTubeReplay.h"
+
+namespace vlo::sim {
+
+struct SimWorldOptions {
+  // Generated chat per second on each platform; 0 sends none.
+  double twitchRate{2.0};
+  double kickRate{1.5};
+  double youtubeRate{1.0};
+  uint64_t seed{1};
+};
+
+class SimWorld {
+ public:
+  static constexpr const char* kTwitchChannel = "velarodemo";
+  static constexpr const char* kTwitchRoomId = "100200300";
+  static constexpr const char* kKickChannel = "velarodemo";
+
+  explicit SimWorld(const SimWorldOptions& options = {});
+  ~SimWorld();
+  SimWorld(const SimWorld&) = delete;
+  SimWorld& operator=(const SimWorld&) = delete;
+
+  // Every service base pointed at this world.
+  const Endpoints& GetEndpoints() const { return endpoints_; }
+  // The demo channels: what to read to see this world's traffic.
+  ChatTargets DemoTargets() const;
+
+  TwitchChatService& Twitch() { return *twitch_; }
+  KickSim& Kick() { return *kick_; }
+  YouTubeSim& YouTube() { return youtube_->Sim(); }
+  EmoteCatalogueSim& Emotes() { return *emotes_; }
+
+ private:
+  Endpoints endpoints_;
+  SimServer twitchServer_;
+  SimServer kickWeb_;
+  SimServer kickApi_;
+  SimServer pusher_;
+  SimServer youtubeWeb_;
+  SimServer youtubeApi_;
+  std::unique_ptr<EmoteCatalogueSim> emotes_;
+  std::unique_ptr<TwitchChatService> twitch_;
+  std::unique_ptr<KickSim> kick_;
+  std::unique_ptr<YouTubeDemo> youtube_;
+};
+
+}  // namespace vlo::sim
