@@ -16,7 +16,8 @@ class SimWorld;
 // image servers speak https, as the real ones do).
 class Demo {
  public:
-  Demo();
+  // `rate`: messages per second over all platforms; 0 keeps the demo's own pace.
+  explicit Demo(double rate = 0);
   ~Demo();
 
   const Endpoints& GetEndpoints() const;

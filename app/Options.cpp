@@ -62,6 +62,15 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       } else {
         o.screenshotAfterSeconds = seconds;
       }
+    } else if (TakeValue(arg, "--demo-rate=", value)) {
+      char* end = nullptr;
+      const double rate = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !(rate > 0 && rate <= 5000)) {
+        parsed.error = "--demo-rate needs a number of messages per second up to 5000";
+      } else {
+        o.demo = true;
+        o.demoRate = rate;
+      }
     } else if (arg == "--demo") {
       o.demo = true;
     } else if (arg == "--print") {
@@ -94,6 +103,7 @@ std::string UsageText() {
          "  --json             with --print, one JSON object per line\n"
          "  --endpoints=FILE   take service addresses from a JSON file\n"
          "  --demo             read the built-in demo channels (a simulator inside the program)\n"
+         "  --demo-rate=N      with the demo, N messages per second over the three platforms\n"
          "  --screenshot=FILE  save the window as a PNG after --after=SECONDS (default 3) and "
          "exit\n"
          "  --version          print the version and exit\n"

@@ -17,6 +17,7 @@ struct Options {
   double screenshotAfterSeconds{3.0};
   bool print{false};
   bool demo{false};
+  double demoRate{0};  // messages per second over all platforms; 0 = the demo's own pace
   bool json{false};
   bool version{false};
   bool help{false};

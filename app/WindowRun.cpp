@@ -3,13 +3,37 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 
 #include "app/SingleInstance.h"
 #include "core/AppPaths.h"
+#include "core/Json.h"
+#include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/ChatWindow.h"
 
 namespace vlo {
+
+namespace {
+
+// What the window showed when its picture was taken, for scripts that check the picture.
+void WriteStateFile(ChatWindow& window, const std::string& path) {
+  json::Json statuses = json::Json::object();
+  for (size_t i = 0; i < window.Statuses().size(); ++i) {
+    const PlatformStatus& s = window.Statuses()[i];
+    statuses[plx::PlatformKey(plx::kReadPlatforms[i])] = {
+        {"state", ConnectionStateName(s.state)}, {"channel", s.channel}, {"detail", s.detail}};
+  }
+  json::Json rows = json::Json::object();
+  for (const plx::ChatRow& row : window.View().Rows()) {
+    const std::string key = plx::PlatformKey(row.platform);
+    rows[key] = rows.value(key, 0) + 1;
+  }
+  std::ofstream out{path, std::ios::binary | std::ios::trunc};
+  out << json::Dump({{"statuses", statuses}, {"rowsShown", rows}}, 2) << "\n";
+}
+
+}  // namespace
 
 bool HaveDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -54,6 +78,7 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
       QTimer::singleShot(static_cast<int>(options.screenshotAfterSeconds * 1000), &window,
                          [&window, &exitCode, file] {
                            window.RefreshFromHub();
+                           WriteStateFile(window, file.toStdString() + ".json");
                            if (!window.grab().save(file, "PNG")) {
                              std::cerr << "velaro-chat: cannot write " << file.toStdString()
                                        << "\n";

@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   // The demo reads the simulator's channels with its own addresses, whatever is configured.
   std::unique_ptr<vlo::Demo> demo;
   if (options.demo) {
-    demo = std::make_unique<vlo::Demo>();
+    demo = std::make_unique<vlo::Demo>(options.demoRate);
     endpoints = demo->GetEndpoints();
   }
 
