@@ -165,3 +165,31 @@ TEST(YouTubeCapture, EmptyFolderIsRefused) {
 
 }  // namespace
 }  // namespace vlo::testing_yt
+
+namespace vlo::testing_yt {
+namespace {
+
+TEST(YouTubeDemo, ItsStreamIsReadByTheReader) {
+  sim::SimServer web;
+  sim::SimServer api;
+  sim::YouTubeDemo demo{web, api, 200.0};
+  Endpoints endpoints;
+  endpoints.youtubeWeb = web.BaseUrl();
+  endpoints.youtubeApi = api.BaseUrl();
+  NoAccounts accounts;
+  TestClock clock{1'700'000'000'000, /*autoAdvance=*/true};
+  ChatHub hub{accounts, clock};
+  hub.SetReaderEntry(kYouTube, MakeYouTubeReader(endpoints));
+  hub.SetTargets({{}, {}, demo.Target()});
+  hub.Start();
+  EXPECT_TRUE(WaitUntil([&] {
+    size_t viewers = 0;
+    for (const auto& row : hub.Snapshot()) viewers += row.id.starts_with("yt-");
+    return viewers >= 30;
+  }));
+  EXPECT_EQ(hub.GetStatus(kYouTube).channel, "Velaro Demo");
+  hub.Stop();
+}
+
+}  // namespace
+}  // namespace vlo::testing_yt
