@@ -22,6 +22,9 @@ namespace vlo {
 namespace {
 
 constexpr Rgb kIconColor{Hex(0xC8C2D0)};
+// The shortest time between two refreshes from the hub: a busy chat changes the hub hundreds of
+// times a second, and nobody sees more than a frame's worth of them.
+constexpr int kMinRefreshIntervalMs = 33;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -69,6 +72,8 @@ ChatWindow::ChatWindow(Options options)
   // Called on reader threads; a burst of changes posts one event.
   hub_->SetChangedCallback(
       [poster = poster_, this] { poster->PostCoalesced(kHubChangedEvent, hubChangePending_); });
+  refreshTimer_.setSingleShot(true);
+  connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshFromHub(); });
   ApplySettings(stored_);
   DoLayout();
   RefreshFromHub();
@@ -109,6 +114,8 @@ void ChatWindow::Open() {
 // --- Refresh ---
 
 void ChatWindow::RefreshFromHub() {
+  refreshTimer_.stop();
+  sinceRefresh_.start();
   hubChangePending_.store(false);
   for (size_t i = 0; i < statuses_.size(); ++i)
     statuses_[i] = hub_->GetStatus(plx::kReadPlatforms[i]);
@@ -160,7 +167,12 @@ void ChatWindow::ReportEmoteFetches() {
 
 bool ChatWindow::event(QEvent* event) {
   if (event->type() == kHubChangedEvent) {
-    RefreshFromHub();
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : kMinRefreshIntervalMs;
+    if (since >= kMinRefreshIntervalMs) {
+      RefreshFromHub();
+    } else if (!refreshTimer_.isActive()) {
+      refreshTimer_.start(static_cast<int>(kMinRefreshIntervalMs - since));
+    }
     return true;
   }
   if (event->type() == kEmoteReportsEvent) {

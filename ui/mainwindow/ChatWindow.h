@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <atomic>
@@ -106,6 +108,9 @@ class ChatWindow : public QWidget {
   WindowLayout layout_;
   int hot_{kItemNone};
   int refreshCount_{0};
+  // Refreshes are spaced at least a frame apart; a change inside that time waits for the timer.
+  QElapsedTimer sinceRefresh_;
+  QTimer refreshTimer_;
   int alpha_{255};
   bool opened_{false};
 };

@@ -31,7 +31,11 @@ bool ProcessUntil(Done done) {
 
 class ChatWindowTest : public ::testing::Test {
  protected:
-  ChatWindow::Options MakeOptions() {
+  // With provider emotes off no catalogue lines join the rows.
+  ChatWindow::Options MakeOptions(bool providerEmotes = false) {
+    ChatSettings settings;
+    settings.thirdPartyEmotes = providerEmotes;
+    SaveChatSettings(dir.path(), settings);
     ChatWindow::Options options;
     options.dataFolder = dir.path();
     // Nothing answers here, so every catalogue download fails at once.
@@ -67,6 +71,18 @@ TEST_F(ChatWindowTest, PillClickFiltersAndSecondClickClearsAndSaves) {
   EXPECT_EQ(LoadChatSettings(dir.path()).filter, 0);
 }
 
+TEST_F(ChatWindowTest, RefreshesAreSpacedAFrameApartButNoneIsLost) {
+  ChatWindow window{MakeOptions()};
+  QApplication::processEvents();
+  const int before = window.RefreshCount();
+  for (int i = 0; i < 50; ++i) {
+    window.Hub().AddMessage(Row("tw-" + std::to_string(i), plx::PlatformId::Twitch));
+    QApplication::processEvents();
+  }
+  ASSERT_TRUE(ProcessUntil([&] { return window.View().Rows().size() == 50; }));
+  EXPECT_LT(window.RefreshCount() - before, 25);  // far fewer refreshes than changes
+}
+
 TEST_F(ChatWindowTest, BurstOfHubChangesGivesOneRefresh) {
   ChatWindow window{MakeOptions()};
   QApplication::processEvents();
@@ -82,7 +98,7 @@ TEST_F(ChatWindowTest, BurstOfHubChangesGivesOneRefresh) {
 }
 
 TEST_F(ChatWindowTest, FailingProviderIsReportedOncePerRun) {
-  ChatWindow window{MakeOptions()};
+  ChatWindow window{MakeOptions(true)};
   const auto failureLines = [&] {
     int n = 0;
     for (const auto& row : window.Hub().Snapshot()) {

@@ -1,0 +1,107 @@
+// Load run: the main window reading the simulator's three channels at a given total rate, with
+// emotes, for a given time. Prints the window thread's busy share, the refresh rate and the
+// resident memory at the end.
+//   window_load [SECONDS=60] [MESSAGES_PER_SECOND=200]
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/AppPaths.h"
+#include "net/Http.h"
+#include "readers/kick/KickReader.h"
+#include "readers/twitch/TwitchReader.h"
+#include "readers/youtube/YouTubeReader.h"
+#include "sim/world/SimWorld.h"
+#include "ui/chatview/ChatView.h"
+#include "ui/mainwindow/ChatWindow.h"
+
+namespace {
+
+long ResidentKiB() {
+  std::ifstream status{"/proc/self/status"};
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+  const double rate = argc > 2 ? std::atof(argv[2]) : 200;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  char dataTemplate[] = "/tmp/vlo-load-XXXXXX";
+  const std::string dataFolder = mkdtemp(dataTemplate);
+  QApplication app{argc, argv};
+
+  vlo::sim::SimWorldOptions worldOptions;
+  worldOptions.twitchRate = rate * 0.4;
+  worldOptions.kickRate = rate * 0.35;
+  worldOptions.youtubeRate = rate * 0.25;
+  vlo::sim::SimWorld world{worldOptions};
+  plx::TrustExtraCertificateForTests(vlo::sim::SimServer::TestCaPath());
+
+  vlo::ChatWindow::Options options;
+  options.dataFolder = dataFolder;
+  options.endpoints = world.GetEndpoints();
+  options.targetOverride = world.DemoTargets();
+  options.registerReaders = [endpoints = world.GetEndpoints()](vlo::ChatHub& hub) {
+    hub.SetReaderEntry(plx::PlatformId::Twitch, vlo::MakeTwitchReader(endpoints));
+    hub.SetReaderEntry(plx::PlatformId::YouTube, vlo::MakeYouTubeReader(endpoints));
+    hub.SetReaderEntry(plx::PlatformId::Kick, vlo::MakeKickReader(endpoints));
+  };
+  auto window = std::make_unique<vlo::ChatWindow>(std::move(options));
+  window->Open();
+
+  // Busy share: the window thread's CPU time over the wall time of the run.
+  QElapsedTimer total;
+  const auto threadCpuNs = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
+  };
+  long long startCpuNs = 0;
+
+  // Warm up until every platform reads, then measure.
+  int startRefreshes = 0;
+  uint64_t startRevision = 0;
+  QTimer::singleShot(5000, [&] {
+    startCpuNs = threadCpuNs();
+    startRefreshes = window->RefreshCount();
+    startRevision = window->Hub().Revision();
+    total.start();
+  });
+  QTimer::singleShot(5000 + seconds * 1000, [&] {
+    const double elapsed = total.nsecsElapsed() / 1e9;
+    const int refreshes = window->RefreshCount() - startRefreshes;
+    const uint64_t changes = window->Hub().Revision() - startRevision;
+    std::printf("load run: %d s at %.0f messages/s (target), window %dx%d\n", seconds, rate,
+                window->width(), window->height());
+    for (size_t i = 0; i < 3; ++i) {
+      std::printf("  %-8s %s\n", plx::PlatformName(plx::kReadPlatforms[i]),
+                  vlo::ConnectionStateName(window->Statuses()[i].state));
+    }
+    std::printf("  hub changes:        %.0f per second\n", changes / elapsed);
+    std::printf("  window refreshes:   %.1f per second (%d in all)\n", refreshes / elapsed,
+                refreshes);
+    std::printf("  window thread busy: %.1f %%\n",
+                100.0 * (threadCpuNs() - startCpuNs) / 1e9 / elapsed);
+    std::printf("  rows in the view:   %zu\n", window->View().Rows().size());
+    std::printf("  resident memory:    %.1f MB\n", ResidentKiB() / 1024.0);
+    app.quit();
+  });
+  app.exec();
+  window.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(dataFolder, ec);
+  return 0;
+}
