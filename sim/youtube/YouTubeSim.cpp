@@ -253,7 +253,7 @@ HttpAnswer YouTubeSim::Continuation(const HttpExchange& request) {
       request.Query("prettyPrint") == "false" &&
       request.Header("Content-Type").starts_with("application/json") && client &&
       client->is_object() && client->value("clientName", "") == "WEB" &&
-      client->value("clientVersion", "") == clientVersion_ && client->value("hl", "") == "en" &&
+      VersionAccepted(client->value("clientVersion", "")) && client->value("hl", "") == "en" &&
       body.contains("continuation") && body["continuation"].is_string() &&
       !body["continuation"].get<std::string>().empty();
   if (!wellFormed) {
@@ -261,15 +261,18 @@ HttpAnswer YouTubeSim::Continuation(const HttpExchange& request) {
     return BadRequest();
   }
   const std::string continuation = body["continuation"].get<std::string>();
-  if (replay_) {
+  const std::optional<Token> token = ReadToken(continuation);
+  const bool simulatedFeed =
+      token && chats_.contains(token->videoId) && !(replay_ && token->videoId == replay_->videoId);
+  if (replay_ && !simulatedFeed) {
+    // Captured tokens are opaque: every other poll takes the next recorded answer.
     polled_.push_back(continuation);
     if (replay_->next < replay_->responses.size()) {
       return HttpAnswer::Json(replay_->responses[replay_->next++]);
     }
     return HttpAnswer::Json(EndedFeed().dump());
   }
-  const std::optional<Token> token = ReadToken(continuation);
-  if (!token || !chats_.contains(token->videoId)) {
+  if (!simulatedFeed) {
     ++rejectedPolls_;
     return BadRequest();
   }
@@ -296,6 +299,11 @@ HttpAnswer YouTubeSim::FeedAnswer(const std::string& videoId, size_t from) {
                {"continuation", MakeToken("live", videoId, end)}}}}}},
           {"actions", std::move(actions)}}}}}};
   return HttpAnswer::Json(answer.dump());
+}
+
+bool YouTubeSim::VersionAccepted(const std::string& version) const {
+  // A captured page carries the version of the day it was recorded.
+  return version == clientVersion_ || (replay_ && replay_->chatPage && !version.empty());
 }
 
 // --- The Data API ---

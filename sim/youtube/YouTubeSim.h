@@ -102,6 +102,7 @@ class YouTubeSim {
   HttpAnswer Videos(const HttpExchange& request);
   HttpAnswer Messages(const HttpExchange& request);
   bool Authorized(const HttpExchange& request) const;              // with lock_ held
+  bool VersionAccepted(const std::string& version) const;          // with lock_ held
   HttpAnswer FeedAnswer(const std::string& videoId, size_t from);  // with lock_ held
 
   mutable std::mutex lock_;  // guards every member below

@@ -134,6 +134,10 @@ TEST_F(PageReader, ReplaysACapturedSession) {
   write("0002.json", R"({"responseContext":{},"continuationContents":{"liveChatContinuation":{
       "continuations":[{"invalidationContinuationData":{"continuation":"real-token-3"}}],
       "actions":[{"removeChatItemAction":{"targetItemId":"CAP1"}}]}}})");
+  write("live_chat.html",
+        R"(<script>ytcfg.set({"INNERTUBE_CLIENT_VERSION":"2.20230101.00.00"});</script>)"
+        R"(<script>var ytInitialData = {"contents":{"liveChatRenderer":{"continuations":)"
+        R"([{"timedContinuationData":{"continuation":"real-token-1"}}]}}};</script>)");
   std::string error;
   ASSERT_TRUE(sim::LoadYouTubeCapture(yt_, folder.string(), &error)) << error;
   std::filesystem::remove_all(folder);
@@ -150,8 +154,10 @@ TEST_F(PageReader, ReplaysACapturedSession) {
   EXPECT_EQ(captured->timestampMs, 1714564800500);
   const auto polled = yt_.PolledContinuations();
   ASSERT_GE(polled.size(), 3u);
+  EXPECT_EQ(polled[0], "real-token-1");
   EXPECT_EQ(polled[1], "real-token-2");
   EXPECT_EQ(polled[2], "real-token-3");
+  EXPECT_EQ(yt_.RejectedPolls(), 0u);
 }
 
 TEST(YouTubeCapture, EmptyFolderIsRefused) {
