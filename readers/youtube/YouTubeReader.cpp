@@ -24,6 +24,7 @@ struct CycleCounters {
 
 enum class Step { Continue, Retry, End };
 
+// One discovery cycle; lives on the reader thread only.
 class DiscoveryCycle {
  public:
   DiscoveryCycle(ChatHub& hub, const Endpoints& endpoints, CycleCounters& counters)
