@@ -21,9 +21,9 @@ struct HttpRequest {
 
 // A completed exchange has status != 0 and an empty error, whatever the status.
 struct HttpResponse {
-  int32_t status{0};    // 0 when no response was received
-  std::string body;     // decoded from gzip/deflate; empty on failure
-  std::string error;    // empty on success, else a fixed sentence ("network timeout", …)
+  int32_t status{0};      // 0 when no response was received
+  std::string body;       // decoded from gzip/deflate; empty on failure
+  std::string error;      // empty on success, else a fixed sentence ("network timeout", …)
   int32_t retryAfter{0};  // seconds from a positive integer Retry-After header, else 0
 };
 

@@ -34,6 +34,7 @@ HttpExchange ToExchange(const Request& request) {
   if (question != std::string::npos) exchange.query = exchange.target.substr(question + 1);
   for (const auto& field : request) {
     std::string name{field.name_string()};
+    exchange.headerLines.emplace_back(name, std::string{field.value()});
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     exchange.headers.emplace(std::move(name), std::string{field.value()});
   }

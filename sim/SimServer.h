@@ -20,10 +20,11 @@ namespace vlo::sim {
 // One HTTP request as the server received it.
 struct HttpExchange {
   std::string method;
-  std::string target;                          // path and query as sent
-  std::string path;                            // without the query
-  std::string query;                           // without the "?"
-  std::map<std::string, std::string> headers;  // names lower-cased
+  std::string target;                                            // path and query as sent
+  std::string path;                                              // without the query
+  std::string query;                                             // without the "?"
+  std::map<std::string, std::string> headers;                    // names lower-cased
+  std::vector<std::pair<std::string, std::string>> headerLines;  // as sent, in order
   std::string body;
 
   // The first value of a query parameter, percent-decoded; empty when absent.
