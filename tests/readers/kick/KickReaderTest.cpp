@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "alerts/AlertDecoders.h"
 #include "core/ChatHub.h"
 #include "net/Http.h"
+#include "readers/kick/KickEvent.h"
 #include "readers/kick/KickReader.h"
 #include "sim/SimServer.h"
 #include "sim/kick/KickSim.h"
+#include "sim/kick/KickTraffic.h"
+#include "tests/TempDir.h"
 
 namespace vlo {
 namespace {
@@ -109,9 +114,10 @@ class KickReaderTest : public ::testing::Test {
   Endpoints endpoints;
   TestClock clock;
   TestAccounts accounts;
-  ChatHub hub{accounts, clock};
+  // Declared before the hub, whose destruction still calls back.
   std::mutex statusMutex;
   std::vector<PlatformStatus> statuses;  // guarded by statusMutex; written on hub callbacks
+  ChatHub hub{accounts, clock};
 };
 
 TEST_F(KickReaderTest, NoChannelEndsOff) {
@@ -212,7 +218,7 @@ TEST_F(KickReaderTest, UnusableCredentialsRetryAfterTenSeconds) {
 }
 
 TEST_F(KickReaderTest, FailedSocketConnectRetriesAfterTenSeconds) {
-  kick.SetRealtimeAnswer(KickRealtimeAnswer::UnknownAppKey);
+  endpoints.pusher = "ws://127.0.0.1:1";  // nothing listens there
   Start("velaro");
   ASSERT_TRUE(Eventually([&] { return hub.GetStatus(kKick).state == ConnectionState::Problem; }));
   const std::string detail = hub.GetStatus(kKick).detail;
@@ -221,9 +227,11 @@ TEST_F(KickReaderTest, FailedSocketConnectRetriesAfterTenSeconds) {
       << detail;
   ASSERT_TRUE(clock.WaitForSleepers(1));
   EXPECT_EQ(clock.Waits(), std::vector<int64_t>{10'000});
-  kick.SetRealtimeAnswer(KickRealtimeAnswer::Pusher);
   clock.Advance(10'000);
-  EXPECT_TRUE(WaitForStatus(ConnectionState::Connected, "Reading (sign in to send)"));
+  ASSERT_TRUE(web.WaitForRequests("/api/v1/realtime/connection", 2));
+  ASSERT_TRUE(clock.WaitForWaits(2));
+  EXPECT_EQ(clock.Waits().back(), 10'000);
+  EXPECT_EQ(web.RequestCount("/api/v2/channels/velaro"), 2u);
 }
 
 TEST_F(KickReaderTest, ReadsAnonymouslyAndSubscribesOnceWithoutChannelId) {
@@ -356,6 +364,61 @@ TEST_F(KickReaderTest, EventsBecomeRowsRemovalsAndAlerts) {
   EXPECT_EQ(rows[4].tags, (std::vector<std::string>{"event", "resubscribe"}));
   EXPECT_EQ(rows[5].body, "dan is hosting with 12 viewers \u2014 hi");
   EXPECT_EQ(rows[6].body, R"(Kick chat error: {"code":4201,"message":"Pong reply not received"})");
+}
+
+TEST_F(KickReaderTest, ReplayedCapturePlaysThroughTheReader) {
+  test::TempDir dir;
+  const auto path = dir.path() / "capture.jsonl";
+  const sim::KickViewer sam{"Sam", 7, "#FF0000", {}};
+  {
+    std::ofstream file{path};
+    file << R"({"event":"pusher:connection_established","data":"{\"socket_id\":\"1.2\"}"})"
+         << "\n"
+         << sim::KickChatFrame(668, "c1", sam, "one", "2024-05-01T12:00:00+00:00") << "\r\n\n"
+         << sim::KickChatFrame(668, "c2", sam, "two", "2024-05-01T12:00:01+00:00") << "\n"
+         << sim::KickDeleteFrame(668, "c1") << "\n";
+  }
+  const auto frames = sim::ReadKickCapture(path.string());
+  ASSERT_TRUE(frames);
+  ASSERT_EQ(frames->size(), 4u);
+  EXPECT_FALSE(sim::ReadKickCapture((dir.path() / "missing").string()));
+
+  kick.StartReplay(*frames, 0);
+  Start("velaro");  // subscribes to chatroom 123; the capture's own topic does not matter
+  ASSERT_TRUE(Eventually([&] { return kick.ReplayFinished() && Rows().size() == 3; }));
+  ASSERT_TRUE(Eventually([&] { return Rows()[1].deleted; }));
+  EXPECT_EQ(Bodies(), (std::vector<std::string>{"Connected to velaro", "one", "two"}));
+}
+
+TEST(KickTrafficTest, GeneratedTrafficIsDeterministicAndDecodes) {
+  sim::KickTraffic a{668, 670, 42};
+  sim::KickTraffic b{668, 670, 42};
+  int messages{0}, removals{0}, alerts{0}, emotes{0};
+  for (int step = 0; step < 400; ++step) {
+    const auto frames = a.Next(1'714'564'800'000 + step);
+    ASSERT_EQ(frames, b.Next(1'714'564'800'000 + step));
+    for (const std::string& frame : frames) {
+      const KickEvent event = ParseKickEvent(frame, 0);
+      if (event.message) {
+        ++messages;
+        EXPECT_TRUE(event.message->tags.empty() ||
+                    event.message->tags.back().starts_with("kemote=") ||
+                    event.message->tags.back().starts_with("color=#"));
+        for (const auto& tag : event.message->tags) emotes += tag.starts_with("kemote=") ? 1 : 0;
+        EXPECT_EQ(event.message->timestampMs, 1'714'564'800'000);
+      } else if (event.removal) {
+        ++removals;
+      } else if (DecodeKickAlert(event.event, event.payload, 0)) {
+        ++alerts;
+      } else {
+        EXPECT_EQ(KickEventLeaf(event.event), "ChannelSubscriptionEvent") << frame;
+      }
+    }
+  }
+  EXPECT_GT(messages, 300);
+  EXPECT_GT(removals, 0);
+  EXPECT_GT(alerts, 0);
+  EXPECT_GT(emotes, 0);
 }
 
 }  // namespace
