@@ -63,9 +63,17 @@ class Connection final : public WsConnection {
         work_{asio::make_work_guard(ioc_)},
         thread_{[this] { ioc_.run(); }} {}
 
+  // Gives the closing handshake its short time to finish, then stops the I/O thread whatever
+  // is still pending (Beast's own timers may otherwise keep it alive for seconds).
   ~Connection() override {
     Close();
+    {
+      std::unique_lock lock{mutex_};
+      changed_.wait_for(lock, kCloseTimeout + std::chrono::milliseconds{200},
+                        [this] { return closeDone_; });
+    }
     work_.reset();
+    ioc_.stop();
     thread_.join();
   }
 
@@ -250,6 +258,11 @@ class Connection final : public WsConnection {
     }
     timer_.cancel();
     ShutSocket();
+    {
+      std::lock_guard lock{mutex_};
+      closeDone_ = true;
+    }
+    changed_.notify_all();
   }
 
   mutable std::mutex mutex_;  // guards closed_, over_, connected_ and every Outcome
@@ -257,6 +270,7 @@ class Connection final : public WsConnection {
   bool closed_{false};     // Close was called
   bool over_{false};       // an operation failed after the upgrade
   bool connected_{false};  // the upgrade completed
+  bool closeDone_{false};  // the closing work on the I/O thread has finished
 
   asio::io_context ioc_{1};
   std::optional<ssl::context> context_;

@@ -20,10 +20,12 @@ class TlsTrusted : public testing::Test {
 TEST_F(TlsTrusted, HttpsAndWssWorkWithTheTestAuthority) {
   SimServer server{SimServer::Transport::Tls};
   server.Route("GET", "/hello", [](const auto&) { return HttpAnswer::Json("{\"ok\":true}"); });
-  server.WebSocket(
-      "/ws", WsHandlers{nullptr, [](const std::shared_ptr<WsPeer>& peer, const std::string& text) {
-                          peer->SendText("echo:" + text);
-                        }});
+  server.WebSocket("/ws",
+                   WsHandlers{nullptr,
+                              [](const std::shared_ptr<WsPeer>& peer, const std::string& text) {
+                                peer->SendText("echo:" + text);
+                              },
+                              nullptr});
   EXPECT_EQ(server.BaseUrl().substr(0, 8), "https://");
 
   const std::string port{std::to_string(server.Port())};

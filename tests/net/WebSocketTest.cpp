@@ -22,12 +22,13 @@ class WebSocketTest : public testing::Test {
   // Connects `client` and returns the server's side of it.
   std::shared_ptr<WsPeer> Open(WebSocketClient& client, int32_t receiveTimeoutMs = 0) {
     std::string error;
+    const size_t before{server_.Peers().size()};
     EXPECT_TRUE(
         client.Connect(server_.WsBaseUrl() + "/ws?x=1", "probe/2", &error, receiveTimeoutMs))
         << error;
-    const size_t count{server_.Peers().size()};
-    EXPECT_TRUE(server_.WaitForPeers(count));
-    return server_.Peers().back();
+    // The server publishes its peer once its side of the upgrade is done.
+    EXPECT_TRUE(server_.WaitForPeers(before + 1));
+    return server_.Peers().at(before);
   }
 
   SimServer server_;
