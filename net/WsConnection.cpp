@@ -81,6 +81,7 @@ class Connection final : public WsConnection {
     auto outcome{std::make_shared<Outcome>()};
     Spawn(DoConnect(url, userAgent, outcome));
     if (!Wait(*outcome)) {
+      std::lock_guard lock{mutex_};  // the attempt may still be finishing after a Close
       error = outcome->done ? outcome->text : "WebSocket connect failed";
       return false;
     }

@@ -44,13 +44,17 @@ class WsSession : public std::enable_shared_from_this<WsSession<Stream>> {
     auto [acceptError] = co_await ws_.async_accept(request, kTuple);
     if (acceptError) co_return;
 
+    // Holds no executor: a peer may outlive the listener's io_context.
     std::weak_ptr<WsSession> weak{this->shared_from_this()};
-    auto executor{ws_.get_executor()};
-    state_->post = [weak, executor](PeerCommand command) {
-      asio::post(executor, [weak, command = std::move(command)]() mutable {
-        if (auto self{weak.lock()}) self->Handle(std::move(command));
-      });
+    state_->post = [weak](PeerCommand command) {
+      if (auto self{weak.lock()}) {
+        auto executor{self->ws_.get_executor()};
+        asio::post(executor, [self = std::move(self), command = std::move(command)]() mutable {
+          self->Handle(std::move(command));
+        });
+      }
     };
+    auto executor{ws_.get_executor()};
     peer_ = std::make_shared<PeerHandle>(state_);
     router.AddPeer(peer_);
     if (handlers_.onOpen) handlers_.onOpen(peer_);
