@@ -5,11 +5,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -39,9 +39,13 @@ int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   const double rate = argc > 2 ? std::atof(argv[2]) : 200;
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  char dataTemplate[] = "/tmp/vlo-load-XXXXXX";
-  const std::string dataFolder = mkdtemp(dataTemplate);
   QApplication app{argc, argv};
+  QTemporaryDir scratch;
+  if (!scratch.isValid()) {
+    std::fprintf(stderr, "window_load: cannot make a temporary folder\n");
+    return 1;
+  }
+  const std::string dataFolder = scratch.path().toStdString();
 
   vlo::sim::SimWorldOptions worldOptions;
   worldOptions.twitchRate = rate * 0.4;
@@ -101,7 +105,5 @@ int main(int argc, char** argv) {
   });
   app.exec();
   window.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(dataFolder, ec);
   return 0;
 }
