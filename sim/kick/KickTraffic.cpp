@@ -3,28 +3,17 @@
 #include <array>
 #include <ctime>
 
+#include "sim/ChatVocabulary.h"
+
 namespace vlo::sim {
 
 namespace {
 
-constexpr std::array kNameStarts = {"pixel",  "night",  "frost", "lucky",  "turbo", "silent",
-                                    "cosmic", "mellow", "rapid", "shadow", "honey", "iron"};
-constexpr std::array kNameEnds = {"fox",   "wolf",  "gamer", "_tv",   "byte",
-                                  "ninja", "panda", "storm", "otter", "moth"};
+constexpr auto& kNameStarts = kViewerNameStarts;
+constexpr auto& kNameEnds = kViewerNameEnds;
 constexpr std::array kColors = {"#FF6B6B", "#4ECDC4", "#FFD93D", "#6C5CE7", "#00B894",
                                 "#E17055", "#0984E3", "#FD79A8", "#B2BEC3", "#55EFC4"};
-constexpr std::array kPhrases = {"lets go",
-                                 "that was clean",
-                                 "no way",
-                                 "gg",
-                                 "hello chat",
-                                 "first time here",
-                                 "what a play",
-                                 "lol",
-                                 "he is cooking",
-                                 "clip that",
-                                 "chat is this real",
-                                 "W stream"};
+constexpr auto& kPhrases = kChatPhrases;
 // Kick's own emotes travel as markup; the catalogue emotes are plain words.
 constexpr std::array kKickEmotes = {"[emote:37226:KEKW]", "[emote:37227:LULW]",
                                     "[emote:39261:catJAM]", "[emote:37230:monkaS]",
@@ -47,7 +36,8 @@ KickTraffic::KickTraffic(int64_t chatroomId, int64_t channelId, uint64_t seed)
   for (int i = 0; i < 40; ++i) {
     KickViewer viewer;
     viewer.username = std::string{kNameStarts[Uniform(0, kNameStarts.size() - 1)]} +
-                      kNameEnds[Uniform(0, kNameEnds.size() - 1)] + std::to_string(Uniform(1, 99));
+                      std::string{kNameEnds[Uniform(0, kNameEnds.size() - 1)]} +
+                      std::to_string(Uniform(1, 99));
     viewer.id = 1000000 + Uniform(0, 8999999);
     viewer.color = kColors[Uniform(0, kColors.size() - 1)];
     const int roll = Uniform(0, 99);
@@ -77,7 +67,7 @@ std::string KickTraffic::NewMessageId() {
 }
 
 std::string KickTraffic::PickContent() {
-  std::string content = kPhrases[Uniform(0, kPhrases.size() - 1)];
+  std::string content{kPhrases[Uniform(0, kPhrases.size() - 1)]};
   const int emotes = Uniform(0, 3);
   for (int i = 0; i < emotes; ++i) {
     content += ' ';

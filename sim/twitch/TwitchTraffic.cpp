@@ -3,15 +3,13 @@
 #include <array>
 #include <string_view>
 
+#include "sim/ChatVocabulary.h"
+
 namespace vlo::sim {
 namespace {
 
-constexpr std::array<std::string_view, 14> kNameStarts{
-    "pixel",  "night", "frost",  "lucky", "turbo", "quiet", "cosmic",
-    "mellow", "rapid", "shadow", "honey", "iron",  "xx",    "the"};
-constexpr std::array<std::string_view, 12> kNameEnds{"fox",   "wolf",  "gamer", "_tv",
-                                                     "byte",  "ninja", "panda", "storm",
-                                                     "otter", "moth",  "lord",  "bean"};
+constexpr auto& kNameStarts = kViewerNameStarts;
+constexpr auto& kNameEnds = kViewerNameEnds;
 // Display names some viewers choose in their own script (the login stays ASCII).
 constexpr std::array<std::string_view, 6> kLocalNames{"\xE5\xB0\x8F\xE6\x98\x8E",  // 小明
                                                       "\xEC\xA7\x80\xEB\xAF\xBC",  // 지민
@@ -22,22 +20,7 @@ constexpr std::array<std::string_view, 6> kLocalNames{"\xE5\xB0\x8F\xE6\x98\x8E"
 constexpr std::array<std::string_view, 12> kColors{"#FF0000", "#0000FF", "#008000", "#B22222",
                                                    "#FF7F50", "#9ACD32", "#FF4500", "#2E8B57",
                                                    "#DAA520", "#D2691E", "#5F9EA0", "#1E90FF"};
-constexpr std::array<std::string_view, 16> kPhrases{"lets go",
-                                                    "that was clean",
-                                                    "no way",
-                                                    "gg",
-                                                    "hello chat",
-                                                    "first time here",
-                                                    "what a play",
-                                                    "lol",
-                                                    "he is cooking",
-                                                    "clip that",
-                                                    "chat is this real",
-                                                    "W stream",
-                                                    "can we get a hype train",
-                                                    "this music slaps",
-                                                    "how long have you been live?",
-                                                    "GG WP"};
+constexpr auto& kPhrases = kChatPhrases;
 constexpr std::array<std::string_view, 12> kForeign{
     "\xE3\x81\x99\xE3\x81\x94\xE3\x81\x84\xEF\xBC\x81",                           // すごい！
     "\xE4\xBD\xA0\xE5\xA5\xBD\xE5\x95\x8A",                                       // 你好啊
