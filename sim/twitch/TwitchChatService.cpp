@@ -107,23 +107,24 @@ std::string TwitchChatService::ChatUrl() const { return server_.WsBaseUrl(); }
 void TwitchChatService::OnMessage(const std::shared_ptr<WsPeer>& peer, const std::string& text) {
   std::string replies;
   bool close{false};
-  {
-    std::lock_guard lock{mutex_};
-    auto it = std::find_if(clients_.begin(), clients_.end(),
-                           [&peer](const Client& c) { return c.peer.lock() == peer; });
-    if (it == clients_.end()) return;
-    std::string_view rest{text};
-    while (!rest.empty() && !close) {
-      const size_t end = rest.find('\n');
-      std::string_view line = rest.substr(0, end);
-      rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-      while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      if (!line.empty()) HandleLineLocked(*it, line, replies, close);
-    }
-    changed_.notify_all();
+  std::lock_guard lock{mutex_};
+  auto it = std::find_if(clients_.begin(), clients_.end(),
+                         [&peer](const Client& c) { return c.peer.lock() == peer; });
+  if (it == clients_.end()) return;
+  std::string_view rest{text};
+  while (!rest.empty() && !close) {
+    const size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty()) HandleLineLocked(*it, line, replies, close);
   }
+  // Queued before the lock is released, so that traffic for a channel this message joined
+  // (sent by other threads once they see the join) follows the join's own replies, as on the
+  // real service.
   if (!replies.empty()) peer->SendText(replies);
   if (close) peer->SendClose(1000);
+  changed_.notify_all();
 }
 
 void TwitchChatService::HandleLineLocked(Client& client, std::string_view line,

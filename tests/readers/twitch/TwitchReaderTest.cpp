@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "sim/SimServer.h"
 #include "sim/twitch/TwitchChatService.h"
 #include "sim/twitch/TwitchLines.h"
+#include "tests/TempDir.h"
 
 namespace vlo {
 namespace {
@@ -293,6 +295,41 @@ TEST_F(TwitchReaderTest, StopWhileBlockedInReceiveReturnsPromptly) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
   EXPECT_EQ(Status().state, ConnectionState::Off);
   EXPECT_TRUE(Eventually([this] { return !chat.Clients().at(0).open; }));
+}
+
+TEST_F(TwitchReaderTest, ReplayedCapturePlaysThroughTheReader) {
+  test::TempDir dir;
+  const auto path = dir.path() / "capture.irc";
+  const sim::TwitchRoom room{"chan", "1234"};
+  const sim::TwitchViewer amy{"amy", "Amy", "11", "#FF0000", "", "", false, false, false};
+  const auto chatOf = [](std::string id, std::string text) {
+    sim::TwitchChat c;
+    c.id = std::move(id);
+    c.text = std::move(text);
+    c.sentMs = 1'700'000'000'000;
+    return c;
+  };
+  {
+    // A capture as saved from a real session: CRLF endings, blank lines, a PING.
+    std::ofstream file{path, std::ios::binary};
+    file << sim::TwitchPrivmsgLine(room, amy, chatOf("c1", "one")) << "\r\n\r\n"
+         << "PING :tmi.twitch.tv\r\n"
+         << sim::TwitchPrivmsgLine(room, amy, chatOf("c2", "two")) << "\n"
+         << sim::TwitchClearMsgLine(room, "amy", "c1", 2, "one") << "\n";
+  }
+  const auto lines = sim::ReadTwitchCapture(path.string());
+  ASSERT_TRUE(lines);
+  ASSERT_EQ(lines->size(), 4u);
+  EXPECT_FALSE(sim::ReadTwitchCapture((dir.path() / "missing").string()));
+
+  // The replay waits for the join and follows the join's replies.
+  chat.StartReplay(*lines, 0, "chan");
+  Start();
+  ASSERT_TRUE(Eventually([this] { return chat.ReplayFinished() && hub.Snapshot().size() == 3; }));
+  ASSERT_TRUE(Eventually([this] { return hub.Snapshot()[1].deleted; }));
+  EXPECT_EQ(Bodies(), (std::vector<std::string>{"Connected to #chan", "one", "two"}));
+  EXPECT_FALSE(hub.Snapshot()[2].deleted);
+  EXPECT_TRUE(chat.WaitForPongs(1));  // the replayed PING was answered
 }
 
 }  // namespace
