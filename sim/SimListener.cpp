@@ -7,6 +7,7 @@
 #include <boost/asio/strand.hpp>
 #include <boost/beast/ssl.hpp>
 #include <cctype>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -144,13 +145,17 @@ struct SimListener::Impl {
     for (int i{0}; i < kThreads; ++i) threads.emplace_back([this] { ioc.run(); });
   }
 
-  ~Impl() {
+  ~Impl() { Stop(); }
+
+  void Stop() {
+    std::lock_guard stopping{stopMutex};
     {
       std::lock_guard lock{life->mutex};
       life->alive = false;
     }
     ioc.stop();
     for (std::thread& thread : threads) thread.join();
+    threads.clear();
   }
 
   asio::awaitable<void> AcceptLoop() {
@@ -179,12 +184,15 @@ struct SimListener::Impl {
   tcp::acceptor acceptor;
   uint16_t port{0};
   std::vector<std::thread> threads;
+  std::mutex stopMutex;  // one Stop at a time joins the threads
 };
 
 SimListener::SimListener(SimRouter& router, bool tls)
     : impl_{std::make_unique<Impl>(router, tls)} {}
 
 SimListener::~SimListener() = default;
+
+void SimListener::Stop() { impl_->Stop(); }
 
 uint16_t SimListener::Port() const { return impl_->port; }
 

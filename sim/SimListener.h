@@ -18,6 +18,9 @@ class SimListener {
   SimListener& operator=(const SimListener&) = delete;
 
   uint16_t Port() const;
+  // Closes the listener and every connection and joins the threads, as destruction does; no
+  // router call happens after it returns. Any thread, any number of times.
+  void Stop();
 
  private:
   struct Impl;

@@ -52,6 +52,8 @@ bool SimServer::WaitForPeers(size_t count, int timeoutMs) const {
   return impl_->router.WaitForPeers(count, timeoutMs);
 }
 
+void SimServer::Stop() { impl_->listener.Stop(); }
+
 uint16_t SimServer::Port() const { return impl_->listener.Port(); }
 
 std::string SimServer::BaseUrl() const {

@@ -114,6 +114,10 @@ class SimServer {
   bool WaitForPeers(size_t count, int timeoutMs = 5000) const;
 
   uint16_t Port() const;
+  // Stops serving: the listener's threads are joined and no handler runs after it returns (the
+  // sockets close with the server). Services call it before their own state goes, since their
+  // handlers point into it. Any thread, any number of times.
+  void Stop();
   // "http://127.0.0.1:PORT" or "https://…"; WsBaseUrl gives "ws://…" or "wss://…".
   std::string BaseUrl() const;
   std::string WsBaseUrl() const;

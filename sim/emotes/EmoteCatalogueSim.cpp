@@ -155,7 +155,13 @@ EmoteCatalogueSim::EmoteCatalogueSim() {
   RouteImages();
 }
 
-EmoteCatalogueSim::~EmoteCatalogueSim() = default;
+EmoteCatalogueSim::~EmoteCatalogueSim() {
+  // The servers go after the images and switches their handlers read: stop them first.
+  for (SimServer* server : {&sevenTvApi_, &bttvApi_, &ffzApi_, &sevenTvCdn_, &bttvCdn_, &ffzCdn_,
+                            &twitchCdn_, &kickFiles_}) {
+    server->Stop();
+  }
+}
 
 void EmoteCatalogueSim::ApplyTo(Endpoints& endpoints) const {
   endpoints.sevenTvApi = sevenTvApi_.BaseUrl();

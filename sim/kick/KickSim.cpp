@@ -76,6 +76,10 @@ KickSim::KickSim(SimServer& web, SimServer& api, SimServer& pusher)
 }
 
 KickSim::~KickSim() {
+  // No handler may run into what goes below.
+  web_.Stop();
+  api_.Stop();
+  pusher_.Stop();
   StopTraffic();
   Stop(replayStop_, replay_);
 }

@@ -52,7 +52,7 @@ class KickSim {
   static constexpr const char* kCluster = "us2";
 
   KickSim(SimServer& web, SimServer& api, SimServer& pusher);
-  ~KickSim();  // stops the traffic and replay threads
+  ~KickSim();  // stops the three servers, the traffic and replay threads
   KickSim(const KickSim&) = delete;
   KickSim& operator=(const KickSim&) = delete;
 

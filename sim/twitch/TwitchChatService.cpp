@@ -82,6 +82,7 @@ TwitchChatService::TwitchChatService(SimServer& server) : server_{server} {
 }
 
 TwitchChatService::~TwitchChatService() {
+  server_.Stop();  // no handler may run into what goes below
   StopTraffic();
   StopThread(replayStop_, replay_);
   StopThread(pingerStop_, pinger_);

@@ -42,7 +42,7 @@ class TwitchChatService {
   static constexpr const char* kPath = "/";
 
   explicit TwitchChatService(SimServer& server);
-  ~TwitchChatService();  // stops the traffic, replay and ping threads
+  ~TwitchChatService();  // stops the server, the traffic, replay and ping threads
   TwitchChatService(const TwitchChatService&) = delete;
   TwitchChatService& operator=(const TwitchChatService&) = delete;
 

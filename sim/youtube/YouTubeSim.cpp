@@ -70,7 +70,13 @@ Json EndedFeed() {
 
 }  // namespace
 
-YouTubeSim::YouTubeSim(SimServer& web, SimServer& api) {
+YouTubeSim::~YouTubeSim() {
+  // No handler may run into the state that goes with this object.
+  web_.Stop();
+  api_.Stop();
+}
+
+YouTubeSim::YouTubeSim(SimServer& web, SimServer& api) : web_{web}, api_{api} {
   web.RoutePrefix("GET", "/@", [this](const HttpExchange& r) {
     const std::string rest = r.path.substr(2);
     const size_t slash = rest.find('/');

@@ -24,8 +24,9 @@ class YouTubeSim {
   static constexpr const char* kVideosPath = "/youtube/v3/videos";
   static constexpr const char* kBroadcastsPath = "/youtube/v3/liveBroadcasts";
 
-  // The servers must outlive this object.
+  // The servers must outlive this object, which stops them when it goes.
   YouTubeSim(SimServer& web, SimServer& api);
+  ~YouTubeSim();
   YouTubeSim(const YouTubeSim&) = delete;
   YouTubeSim& operator=(const YouTubeSim&) = delete;
 
@@ -105,6 +106,8 @@ class YouTubeSim {
   bool VersionAccepted(const std::string& version) const;          // with lock_ held
   HttpAnswer FeedAnswer(const std::string& videoId, size_t from);  // with lock_ held
 
+  SimServer& web_;
+  SimServer& api_;
   mutable std::mutex lock_;  // guards every member below
   std::map<std::string, Channel> channels_;
   std::map<std::string, std::string> handles_;  // lower-cased handle -> channel id

@@ -9,11 +9,11 @@ namespace vlo::test {
 // Counts callback calls from other threads; tests wait (bounded, real time) for a count.
 class Signal {
  public:
+  // Notifies under the lock, so that a waiter that then destroys the signal cannot do so while
+  // the notification is still being delivered.
   void Bump() {
-    {
-      std::lock_guard lock{mutex_};
-      ++count_;
-    }
+    std::lock_guard lock{mutex_};
+    ++count_;
     changed_.notify_all();
   }
   bool WaitFor(int count, int timeoutMs = 10000) {
