@@ -1,5 +1,7 @@
 #include "readers/youtube/YouTubeReader.h"
 
+#include <optional>
+
 #include "net/Http.h"
 #include "readers/youtube/ApiReader.h"
 #include "readers/youtube/PageReader.h"
@@ -43,6 +45,8 @@ class DiscoveryCycle {
   Step ScrapeLivePage(const YouTubeTarget& effective);
   void LoadPageChat();
   void LookUpChatId();
+  // Notes a refusal in a Data API answer; the answer's first item, if it has one.
+  std::optional<json::Json> FirstItemOf(const plx::HttpResponse& response);
   Step RunReader();
 
   ChatHub& hub_;
@@ -114,16 +118,10 @@ void DiscoveryCycle::LookUpOwnBroadcast(bool configuredNone, const YouTubeTarget
   if (!due) return;
   const plx::HttpResponse response = DataApiGet(
       endpoints_, "liveBroadcasts?part=snippet&mine=true&broadcastStatus=active", accessToken_);
-  Refusals refusals{found_.signInRejected, found_.quotaHit};
-  refusals.Classify(response);
-  found_.signInRejected = refusals.signInRejected;
-  found_.quotaHit = refusals.quotaHit;
-  if (!IsSuccess(response.status)) return;
-  const json::Json answer = json::ParseObject(response.body);
-  const json::Json& items = json::ArrayMember(answer, "items");
-  if (items.empty()) return;
-  found_.videoId = json::TextOr(items[0], "id");
-  found_.liveChatId = json::TextOr(json::ObjectMember(items[0], "snippet"), "liveChatId");
+  const std::optional<json::Json> item = FirstItemOf(response);
+  if (!item) return;
+  found_.videoId = json::TextOr(*item, "id");
+  found_.liveChatId = json::TextOr(json::ObjectMember(*item, "snippet"), "liveChatId");
   found_.title = hub_.Accounts().AccountFromStore(kYouTube).displayName.value_or("");
   if (found_.title.empty()) found_.title = "Your live stream";
 }
@@ -167,19 +165,25 @@ void DiscoveryCycle::LookUpChatId() {
       endpoints_,
       "videos?part=liveStreamingDetails,snippet&id=" + plx::PercentEncode(found_.videoId),
       accessToken_);
+  const std::optional<json::Json> item = FirstItemOf(response);
+  if (!item) return;
+  found_.liveChatId =
+      json::TextOr(json::ObjectMember(*item, "liveStreamingDetails"), "activeLiveChatId");
+  if (found_.title.empty()) {
+    found_.title = json::TextOr(json::ObjectMember(*item, "snippet"), "channelTitle");
+  }
+}
+
+std::optional<json::Json> DiscoveryCycle::FirstItemOf(const plx::HttpResponse& response) {
   Refusals refusals{found_.signInRejected, found_.quotaHit};
   refusals.Classify(response);
   found_.signInRejected = refusals.signInRejected;
   found_.quotaHit = refusals.quotaHit;
-  if (!IsSuccess(response.status)) return;
+  if (!IsSuccess(response.status)) return std::nullopt;
   const json::Json answer = json::ParseObject(response.body);
   const json::Json& items = json::ArrayMember(answer, "items");
-  if (items.empty()) return;
-  found_.liveChatId =
-      json::TextOr(json::ObjectMember(items[0], "liveStreamingDetails"), "activeLiveChatId");
-  if (found_.title.empty()) {
-    found_.title = json::TextOr(json::ObjectMember(items[0], "snippet"), "channelTitle");
-  }
+  if (items.empty()) return std::nullopt;
+  return items[0];
 }
 
 Step DiscoveryCycle::RunReader() {

@@ -206,6 +206,17 @@ void ChatView::RestoreAnchor(const std::pair<std::string, int>& anchor) {
   }
 }
 
+void ChatView::SettleScroll(const std::optional<std::pair<std::string, int>>& anchor) {
+  if (scroll_.following) {
+    scroll_.scrollY = scroll_.MaxScroll();
+  } else if (anchor) {
+    RestoreAnchor(*anchor);
+  }
+  scroll_.scrollY = std::clamp(scroll_.scrollY, 0, scroll_.MaxScroll());
+  SyncScrollBar();
+  viewport()->update();
+}
+
 void ChatView::SetRows(std::vector<plx::ChatRow> rows) {
   std::optional<std::pair<std::string, int>> anchor;
   if (!scroll_.following && !rows_.empty()) anchor = Anchor();
@@ -221,14 +232,7 @@ void ChatView::SetRows(std::vector<plx::ChatRow> rows) {
   rows_ = std::move(rows);
   if (hoverRow_ >= static_cast<int>(rows_.size())) hoverRow_ = -1;
   RelayoutAll();
-  if (scroll_.following) {
-    scroll_.scrollY = scroll_.MaxScroll();
-  } else if (anchor) {
-    RestoreAnchor(*anchor);
-  }
-  scroll_.scrollY = std::clamp(scroll_.scrollY, 0, scroll_.MaxScroll());
-  SyncScrollBar();
-  viewport()->update();
+  SettleScroll(anchor);
 }
 
 void ChatView::RelayoutPending() {
@@ -236,14 +240,7 @@ void ChatView::RelayoutPending() {
   if (!scroll_.following && !rows_.empty()) anchor = Anchor();
   cache_.DropPending();
   RelayoutAll();
-  if (scroll_.following) {
-    scroll_.scrollY = scroll_.MaxScroll();
-  } else if (anchor) {
-    RestoreAnchor(*anchor);
-  }
-  scroll_.scrollY = std::clamp(scroll_.scrollY, 0, scroll_.MaxScroll());
-  SyncScrollBar();
-  viewport()->update();
+  SettleScroll(anchor);
 }
 
 void ChatView::Rebuild() { RelayoutPending(); }

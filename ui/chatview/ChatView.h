@@ -5,6 +5,9 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/ChatMessage.h"
@@ -127,6 +130,8 @@ class ChatView : public QAbstractScrollArea {
   // Anchor row id and offset for keeping the reading position across a relayout.
   std::pair<std::string, int> Anchor() const;
   void RestoreAnchor(const std::pair<std::string, int>& anchor);
+  // After a relayout: keeps following the bottom, or puts the anchor row back where it was.
+  void SettleScroll(const std::optional<std::pair<std::string, int>>& anchor);
 
   std::vector<plx::ChatRow> rows_;
   ScrollModel scroll_;
