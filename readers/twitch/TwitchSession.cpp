@@ -93,7 +93,10 @@ TwitchSession::CycleEnd TwitchSession::RunCycle() {
   client_.reset();
   hub_.SetCanSend(kTwitch, false);
   if (!hub_.IsWanted(kTwitch)) return CycleEnd::Stop;
-  if (authFailed_) {
+  // A refused sign-in falls back to reading anonymously at once. Refusing an anonymous login
+  // is the server's fault, not ours: that is retried like a drop, or it would reconnect in a
+  // tight loop posting the same line each time.
+  if (authFailed_ && login) {
     anonymousOnly_ = true;
     hub_.PostSystemLine(kTwitch,
                         "Twitch did not accept the sign-in. Reading anonymously; sign in again "

@@ -158,6 +158,14 @@ TEST_F(TwitchReaderTest, RejectedTokenMakesTheNextCycleAnonymousAtOnce) {
   EXPECT_FALSE(clients[0].registered);
   EXPECT_TRUE(clients[1].nick.starts_with("justinfan"));
   EXPECT_EQ(clients[1].pass, "");
+
+  // Should the anonymous login be refused too, that is retried as a drop, not in a tight loop.
+  chat.SendToAll(":tmi.twitch.tv NOTICE * :Login authentication failed\r\n");
+  ASSERT_TRUE(clock.WaitForWaits(1));
+  EXPECT_EQ(clock.Waits(), std::vector<int64_t>{4000});
+  EXPECT_EQ(Status().detail, "Reconnecting…");
+  const auto bodies = Bodies();
+  EXPECT_EQ(std::count(bodies.begin(), bodies.end(), kRejected), 1);
 }
 
 TEST_F(TwitchReaderTest, TrafficBecomesRowsAlertsAndRemovals) {
