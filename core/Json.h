@@ -14,6 +14,11 @@ namespace vlo::json {
 
 using Json = nlohmann::json;
 
+// Arrays and objects nested deeper than this make a document unparsable: writing a value out
+// and walking it recurse, so a hostile document could otherwise exhaust the stack. No service
+// sends anything near it.
+inline constexpr int kMaxNesting = 512;
+
 // Parses `text`; anything but an object gives an empty object. Never throws.
 Json ParseObject(std::string_view text);
 // Parses `text` as any JSON value; a parse failure gives a discarded (null) value. Never throws.

@@ -70,5 +70,23 @@ TEST(LenientJson, MembersOfWrongTypeReadAsAbsent) {
   EXPECT_EQ(json::Dump(json::Json{{"b", 1}, {"a", "\xff"}}), R"({"a":"�","b":1})");
 }
 
+TEST(LenientJson, DeepNestingIsRefusedBeforeItReachesTheWriter) {
+  const auto nested = [](int depth, std::string_view inner = "1") {
+    std::string text;
+    for (int i{0}; i < depth; ++i) text += i % 2 ? "[" : "{\"k\":";
+    text += inner;
+    for (int i{depth}; i-- > 0;) text += i % 2 ? "]" : "}";
+    return text;
+  };
+  EXPECT_FALSE(json::ParseAny(nested(json::kMaxNesting)).is_discarded());
+  EXPECT_TRUE(json::ParseAny(nested(json::kMaxNesting + 1)).is_discarded());
+  EXPECT_TRUE(json::ParseObject(nested(200'000)).empty());
+  // Brackets and escaped quotes inside strings are text, not nesting.
+  const std::string brackets = "\"" + std::string(1000, '[') + "\\\"{{\"";
+  EXPECT_EQ(json::ParseAny(nested(json::kMaxNesting, brackets)).dump().size(),
+            json::Dump(json::ParseAny(nested(json::kMaxNesting, brackets))).size());
+  EXPECT_FALSE(json::ParseAny(nested(json::kMaxNesting, brackets)).is_discarded());
+}
+
 }  // namespace
 }  // namespace vlo
