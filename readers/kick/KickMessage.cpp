@@ -1,6 +1,8 @@
 #include "readers/kick/KickMessage.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_set>
 #include <utility>
 
 namespace vlo {
@@ -23,36 +25,63 @@ std::string TakeText(Json& object, std::string_view key) {
   return json::AsText(*it).value_or(std::string{});
 }
 
-// One well-formed marker starting at `at` (the position of "[emote:"): the positions of its ":"
-// and "]", or nothing when the marker is not closed properly.
-struct MarkerParts {
-  size_t colon;
-  size_t close;
-};
-std::optional<MarkerParts> ReadMarker(std::string_view content, size_t at) {
-  const size_t start = at + kMarker.size();
-  const size_t colon = content.find(':', start);
-  const size_t close = content.find(']', start);
-  if (colon == std::string_view::npos || close == std::string_view::npos || close < colon) {
-    return std::nullopt;
+// Reads the markers of one text left to right: for each "[emote:" the first ":" and the first
+// "]" after it. Those positions only move forward as the markers do, so each is searched for
+// again only once the walk has passed it, which keeps a text full of broken markers linear.
+class MarkerReader {
+ public:
+  explicit MarkerReader(std::string_view content) : content_{content} {}
+
+  struct Parts {
+    size_t colon;
+    size_t close;
+  };
+  // The marker at `at` (the position of "[emote:"), or nothing when it is not closed properly.
+  std::optional<Parts> Read(size_t at) {
+    const size_t start = at + kMarker.size();
+    colon_ = Next(':', start, colon_);
+    close_ = Next(']', start, close_);
+    if (colon_ == std::string_view::npos || close_ == std::string_view::npos || close_ < colon_) {
+      return std::nullopt;
+    }
+    return Parts{colon_, close_};
   }
-  return MarkerParts{colon, close};
-}
+
+ private:
+  size_t Next(char c, size_t start, size_t cached) const {
+    if (cached != kUnset && (cached == std::string_view::npos || cached >= start)) return cached;
+    return content_.find(c, start);
+  }
+
+  static constexpr size_t kUnset = std::string_view::npos - 1;
+  std::string_view content_;
+  size_t colon_{kUnset};
+  size_t close_{kUnset};
+};
+
+// Kick's emote ids are numbers and its names short; longer "entries" come only from text that
+// merely looks like markup, and taking them would let one message hold a huge number of huge
+// tags.
+constexpr size_t kMaxEmoteIdSize = 32;
+constexpr size_t kMaxEmoteNameSize = 128;
 
 // Appends "kemote=ID:NAME" for every well-formed marker with a non-empty id and name, once each.
 void AddEmoteTags(std::string_view content, std::vector<std::string>& tags) {
+  MarkerReader markers{content};
+  std::unordered_set<std::string> added{tags.begin(), tags.end()};
   for (size_t at = content.find(kMarker); at != std::string_view::npos;
        at = content.find(kMarker, at + kMarker.size())) {
-    const auto parts = ReadMarker(content, at);
+    const auto parts = markers.Read(at);
     if (!parts) continue;
     const size_t idStart = at + kMarker.size();
     const std::string_view id = content.substr(idStart, parts->colon - idStart);
     const std::string_view name = content.substr(parts->colon + 1, parts->close - parts->colon - 1);
     if (id.empty() || name.empty()) continue;
+    if (id.size() > kMaxEmoteIdSize || name.size() > kMaxEmoteNameSize) continue;
     std::string tag;
     tag.reserve(7 + id.size() + 1 + name.size());
     tag.append("kemote=").append(id).append(":").append(name);
-    if (std::find(tags.begin(), tags.end(), tag) == tags.end()) tags.push_back(std::move(tag));
+    if (added.insert(tag).second) tags.push_back(std::move(tag));
   }
 }
 
@@ -68,11 +97,12 @@ std::string_view RoleTag(std::string_view type) {
 std::string ReplaceKickEmoteMarkup(std::string_view content) {
   std::string out;
   out.reserve(content.size());
+  MarkerReader markers{content};
   size_t pos = 0;
   while (pos < content.size()) {
     const size_t at = content.find(kMarker, pos);
     if (at == std::string_view::npos) break;
-    const auto parts = ReadMarker(content, at);
+    const auto parts = markers.Read(at);
     if (parts) {
       out.append(content.substr(pos, at - pos));
       out.append(content.substr(parts->colon + 1, parts->close - parts->colon - 1));

@@ -70,6 +70,7 @@ KickReader::Next KickReader::RunCycle() {
   if (signedIn) {
     if (!hub_.IsWanted(kKick)) return std::nullopt;
     ownSlug = FetchOwnSlug(token->accessToken);
+    if (!hub_.IsWanted(kKick)) return std::nullopt;  // stopped during the request
   }
   if (channel.empty()) channel = ownSlug;
   if (channel.empty()) {

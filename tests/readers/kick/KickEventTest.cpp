@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,30 @@ TEST(KickEventTest, ReplaceEmoteMarkup) {
   for (const auto& [input, expected] : cases) {
     EXPECT_EQ(ReplaceKickEmoteMarkup(input), expected) << input;
   }
+}
+
+// Text that only looks like markup: many markers that never close, or that all share one far
+// "]". Both stay cheap (each position is searched for once) and form no oversized entries.
+TEST(KickEventTest, MarkupLookalikesStayCheapAndSmall) {
+  std::string unclosed;
+  for (int i = 0; i < 100'000; ++i) unclosed += "[emote:";
+  EXPECT_EQ(ReplaceKickEmoteMarkup(unclosed), unclosed);
+
+  std::string shared;
+  for (int i = 0; i < 50'000; ++i) shared += "[emote:1:";
+  shared += "x]";
+  json::Json payload = SamPayload("big");
+  payload["content"] = shared + " [emote:2:" + std::string(129, 'n') + "] [emote:3:Ok]";
+  const KickEvent event = ParseKickEvent(Frame("App\\Events\\ChatMessageEvent", payload), kNow);
+  ASSERT_TRUE(event.message);
+  // Each shared marker takes everything up to the "]" as its name, as any marker does; only the
+  // last few are short enough to be emote entries, and the 129-character name is not one.
+  const std::vector<std::string>& tags = event.message->tags;
+  EXPECT_LT(tags.size(), 20u);
+  for (const std::string& tag : tags) EXPECT_LE(tag.size(), 7u + 32 + 1 + 128);
+  EXPECT_EQ(tags.back(), "kemote=3:Ok");
+  EXPECT_EQ(std::count(tags.begin(), tags.end(), "kemote=1:x"), 1);
+  EXPECT_TRUE(event.message->body.ends_with(" " + std::string(129, 'n') + " Ok"));
 }
 
 TEST(KickEventTest, LeafIsTextAfterLastBackslash) {
