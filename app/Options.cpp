@@ -83,7 +83,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--help" || arg == "-h") {
       o.help = true;
     } else {
-      parsed.error = "Unknown option " + std::string{arg};
+      parsed.ignored.emplace_back(arg);
     }
   }
   return parsed;

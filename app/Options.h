@@ -26,6 +26,9 @@ struct Options {
 struct ParsedOptions {
   Options options;
   std::string error;  // non-empty when the command line cannot be used
+  // Arguments this program does not know, left alone (they may be the toolkit's own, such as
+  // "-platform xcb", or a launcher's).
+  std::vector<std::string> ignored;
 };
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args);

@@ -17,9 +17,12 @@ class SingleInstance : public QObject {
   explicit SingleInstance(const QString& name);
   ~SingleInstance() override;
 
-  // True when this process now holds the instance lock. When another process holds it, asks
-  // that process to raise its window (best effort) and returns false.
-  bool Acquire();
+  enum class Outcome {
+    Acquired,      // this process now holds the instance lock
+    OtherRunning,  // another process holds it and was asked to raise its window (best effort)
+    Unguarded,     // the lock could not be made at all (say, an unwritable folder)
+  };
+  Outcome Acquire();
 
   // Called on the window thread when a later start asks this instance to show itself.
   void SetOnActivate(std::function<void()> onActivate) { onActivate_ = std::move(onActivate); }
@@ -29,6 +32,8 @@ class SingleInstance : public QObject {
 
  private:
   void AcceptConnections();
+  QString BasePath() const;
+  static QString SocketPath(const QString& base);
 
   QString name_;
   std::unique_ptr<QLockFile> lock_;

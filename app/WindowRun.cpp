@@ -52,8 +52,21 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
   QApplication::setApplicationName("Velaro Chat");
   QApplication::setDesktopFileName("velaro-chat");
 
+  // A screenshot run may happen beside a running instance: it takes no lock and saves nothing.
   SingleInstance instance{QString::fromStdString(SingleInstanceName(options.profile))};
-  if (!options.screenshot && !instance.Acquire()) return 0;
+  if (!options.screenshot) {
+    switch (instance.Acquire()) {
+      case SingleInstance::Outcome::OtherRunning:
+        return 0;
+      case SingleInstance::Outcome::Unguarded:
+        std::cerr << "velaro-chat: cannot create the instance lock in "
+                  << SingleInstance::RuntimeFolder().toStdString()
+                  << "; running without the one-window-per-profile guard\n";
+        break;
+      case SingleInstance::Outcome::Acquired:
+        break;
+    }
+  }
 
   ChatWindow::Options windowOptions;
   windowOptions.profile = options.profile;
@@ -61,12 +74,14 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
   windowOptions.endpoints = endpoints;
   windowOptions.targetOverride = std::move(targetOverride);
   windowOptions.registerReaders = std::move(registerReaders);
+  windowOptions.saveSettings = !options.screenshot;
 
   int exitCode = 0;
   {
     ChatWindow window{std::move(windowOptions)};
     instance.SetOnActivate([&window] {
-      if (window.isMinimized()) window.showNormal();
+      // Restores a minimised window to its former state, maximised or not.
+      window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
       window.show();
       window.raise();
       window.activateWindow();

@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
     std::cerr << "velaro-chat: " << parsed.error << "\n\n" << vlo::UsageText();
     return 2;
   }
+  for (const std::string& arg : parsed.ignored) {
+    std::cerr << "velaro-chat: ignoring unknown argument " << arg << "\n";
+  }
   const vlo::Options& options = parsed.options;
   if (options.help) {
     std::cout << vlo::UsageText();

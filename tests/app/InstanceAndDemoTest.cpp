@@ -53,7 +53,7 @@ TEST(SingleInstance, SecondAcquireFailsAndActivatesTheFirst) {
   test::TempDir dir;
   qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
   SingleInstance first{"VelaroChat_SingleInstance_test"};
-  ASSERT_TRUE(first.Acquire());
+  ASSERT_EQ(first.Acquire(), SingleInstance::Outcome::Acquired);
   bool activated = false;
   first.SetOnActivate([&] { activated = true; });
 
@@ -61,7 +61,7 @@ TEST(SingleInstance, SecondAcquireFailsAndActivatesTheFirst) {
   const pid_t child = fork();
   if (child == 0) {
     SingleInstance second{"VelaroChat_SingleInstance_test"};
-    _exit(second.Acquire() ? 1 : 0);
+    _exit(second.Acquire() == SingleInstance::Outcome::OtherRunning ? 0 : 1);
   }
   QElapsedTimer timer;
   timer.start();
@@ -73,7 +73,37 @@ TEST(SingleInstance, SecondAcquireFailsAndActivatesTheFirst) {
   EXPECT_TRUE(activated);
 
   SingleInstance other{"VelaroChat_SingleInstance_other"};
-  EXPECT_TRUE(other.Acquire());
+  EXPECT_EQ(other.Acquire(), SingleInstance::Outcome::Acquired);
+}
+
+TEST(SingleInstance, LongNamesStillReachTheFirstAndAnUnusableFolderIsNoOtherInstance) {
+  test::TempDir dir;
+  qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
+  // A profile of 32 three-byte letters makes a socket path longer than the system allows.
+  QString name = "VelaroChat_SingleInstance_";
+  for (int i = 0; i < 32; ++i) name += QChar{0x4E2D};
+  SingleInstance first{name};
+  ASSERT_EQ(first.Acquire(), SingleInstance::Outcome::Acquired);
+  bool activated = false;
+  first.SetOnActivate([&] { activated = true; });
+  const pid_t child = fork();
+  if (child == 0) {
+    SingleInstance second{name};
+    _exit(second.Acquire() == SingleInstance::Outcome::OtherRunning ? 0 : 1);
+  }
+  QElapsedTimer timer;
+  timer.start();
+  while (!activated && timer.elapsed() < 5000)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(activated);
+
+  // A lock that cannot be made at all must not pass for another instance (which would exit
+  // silently): the program runs unguarded instead.
+  SingleInstance unusable{"no-such-folder/VelaroChat_SingleInstance"};
+  EXPECT_EQ(unusable.Acquire(), SingleInstance::Outcome::Unguarded);
 }
 
 TEST(SingleInstance, SameProfileExitsZeroAndOtherProfileRunsBeside) {
@@ -115,6 +145,9 @@ TEST(Demo, ScreenshotShowsThreeConnectedPlatforms) {
     EXPECT_EQ(state["statuses"][platform]["state"], "connected") << platform << ": " << text.str();
     EXPECT_GT(state["rowsShown"].value(platform, 0), 0) << platform;
   }
+  // A screenshot run may sit beside a running instance of the profile: it leaves its settings
+  // alone.
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "data" / "VelaroChat" / "chat.json"));
 }
 
 }  // namespace

@@ -80,7 +80,11 @@ TEST(Options, OverridesAreNormalisedAndBadOnesRejected) {
 
   EXPECT_FALSE(ParseOptions({"velaro-chat", "--twitch=bad-name"}).error.empty());
   EXPECT_FALSE(ParseOptions({"velaro-chat", "--youtube=not valid!"}).error.empty());
-  EXPECT_FALSE(ParseOptions({"velaro-chat", "--bogus"}).error.empty());
+  // Unknown arguments (the toolkit's own, a launcher's) are left alone, not refused.
+  const auto foreign = ParseOptions({"velaro-chat", "-platform", "xcb", "--bogus", "--demo"});
+  EXPECT_TRUE(foreign.error.empty());
+  EXPECT_EQ(foreign.ignored, (std::vector<std::string>{"-platform", "xcb", "--bogus"}));
+  EXPECT_TRUE(foreign.options.demo);
 }
 
 // The program in --print --json mode stops cleanly on SIGTERM and exits 0.

@@ -50,12 +50,15 @@ ChatWindow::ChatWindow(Options options)
   emotes_ = std::make_unique<EmoteRegistry>(options_.endpoints);
 
   setWindowTitle(Q(MakeWindowTitle(options_.profile)));
+  setWindowIcon(AppIcon());
   setMinimumSize(kMinWindowWidth, kMinWindowHeight);
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   kit_.InitForWindow(this);
 
   view_ = new ChatView{this};
+  // The header gets no leave event when the pointer goes straight into the view, a child.
+  view_->installEventFilter(this);
   view_->SetImageSources(emotes_.get(), images_.get());
   images_->SetOnArrival(view_->ArrivalCallback());
   // Called on catalogue worker threads.
@@ -271,7 +274,9 @@ void ChatWindow::RecordPlacement() {
   stored_.maximized = isMaximized();
 }
 
-void ChatWindow::Save() { SaveChatSettings(options_.dataFolder, stored_); }
+void ChatWindow::Save() {
+  if (options_.saveSettings) SaveChatSettings(options_.dataFolder, stored_);
+}
 
 void ChatWindow::closeEvent(QCloseEvent* event) {
   RecordPlacement();
@@ -303,7 +308,14 @@ void ChatWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (item != kItemNone) ClickItem(item);
 }
 
-void ChatWindow::leaveEvent(QEvent*) {
+void ChatWindow::leaveEvent(QEvent*) { ClearHot(); }
+
+bool ChatWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_ && event->type() == QEvent::Enter) ClearHot();
+  return QWidget::eventFilter(watched, event);
+}
+
+void ChatWindow::ClearHot() {
   if (hot_ == kItemNone) return;
   hot_ = kItemNone;
   update(0, 0, width(), kHeaderHeight);
@@ -361,16 +373,16 @@ void ChatWindow::PaintHeader(QPainter& painter) {
     painter.restore();
 
     const int right = pill.left() + pill.width();
-    const QRect titleRect{QPoint{pill.left() + 22, pill.top() + 4},
-                          QPoint{right - 6, pill.top() + 21}};
+    // Rectangles from their edges, the right and bottom ones exclusive.
+    const QRect titleRect{pill.left() + 22, pill.top() + 4, right - 6 - (pill.left() + 22), 17};
     painter.setFont(kit_.semiboldFont);
     painter.setPen(ToQColor(nameColors[i]));
     painter.drawText(
         titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
         painter.fontMetrics().elidedText(PillTitle(i), Qt::ElideRight, titleRect.width()));
 
-    const QRect lineRect{QPoint{pill.left() + 9, pill.top() + 21},
-                         QPoint{right - 6, pill.top() + pill.height() - 3}};
+    const QRect lineRect{pill.left() + 9, pill.top() + 21, right - 6 - (pill.left() + 9),
+                         pill.height() - 3 - 21};
     painter.setFont(kit_.smallFont);
     painter.setPen(
         ToQColor(status.state == ConnectionState::Connected ? chat.textSecondary : chat.textMuted));

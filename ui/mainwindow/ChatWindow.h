@@ -41,6 +41,8 @@ class ChatWindow : public QWidget {
     std::function<void(ChatHub&)> registerReaders;
     // Not owned; when null the window reads anonymously.
     AccountOperations* accounts{nullptr};
+    // False leaves the settings file untouched (a screenshot run beside a running instance).
+    bool saveSettings{true};
   };
 
   explicit ChatWindow(Options options);
@@ -76,9 +78,11 @@ class ChatWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void DoLayout();
+  void ClearHot();
   void RefreshRows();
   void PaintHeader(QPainter& painter);
   void SetOnTop(bool onTop);

@@ -1,6 +1,8 @@
 #include "ui/mainwindow/HeaderIcons.h"
 
+#include <QLinearGradient>
 #include <QPainterPath>
+#include <QPixmap>
 #include <cmath>
 
 #include "ui/toolkit/KitColors.h"
@@ -58,6 +60,53 @@ void DrawGearIcon(QPainter& painter, const QRectF& box, Rgb color) {
   painter.setBrush(ToQColor(color));
   painter.drawPath(gear);
   painter.restore();
+}
+
+namespace {
+
+// One rendering of the icon, drawn on the SVG's 256-unit grid.
+QPixmap DrawAppIcon(int size) {
+  QPixmap pixmap{size, size};
+  pixmap.fill(Qt::transparent);
+  QPainter painter{&pixmap};
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(size / 256.0, size / 256.0);
+  painter.setPen(Qt::NoPen);
+
+  QLinearGradient background{QPointF{8, 8}, QPointF{248, 248}};
+  background.setColorAt(0, QColor{0x2A, 0x1B, 0x3D});
+  background.setColorAt(1, QColor{0x12, 0x0A, 0x1C});
+  painter.setBrush(background);
+  painter.drawRoundedRect(QRectF{8, 8, 240, 240}, 56, 56);
+
+  // The speech bubble: a rounded box with a tail at its lower left.
+  QPainterPath bubble;
+  bubble.addRoundedRect(QRectF{40, 70, 176, 108}, 16, 16);
+  QPainterPath tail;
+  tail.moveTo(80, 170);
+  tail.lineTo(116, 170);
+  tail.lineTo(80, 208);
+  tail.closeSubpath();
+  painter.setBrush(QColor{0xFF, 0x1F, 0xB4});
+  painter.drawPath(bubble.united(tail));
+
+  painter.setBrush(QColor{0xA9, 0x70, 0xFF});
+  painter.drawRoundedRect(QRectF{62, 98, 10, 48}, 5, 5);
+  painter.setBrush(Qt::white);
+  painter.drawRoundedRect(QRectF{84, 100, 92, 12}, 6, 6);
+  painter.setBrush(QColor{255, 255, 255, 204});
+  painter.drawRoundedRect(QRectF{84, 128, 64, 12}, 6, 6);
+  painter.setBrush(QColor{0x53, 0xFC, 0x18});
+  painter.drawEllipse(QPointF{190, 134}, 10, 10);
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon AppIcon() {
+  QIcon icon;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(DrawAppIcon(size));
+  return icon;
 }
 
 }  // namespace vlo

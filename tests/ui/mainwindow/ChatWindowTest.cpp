@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QMouseEvent>
 
 #include "core/Json.h"
 #include "tests/TempDir.h"
@@ -69,6 +71,30 @@ TEST_F(ChatWindowTest, PillClickFiltersAndSecondClickClearsAndSaves) {
   EXPECT_EQ(window.Filter(), 0);
   EXPECT_EQ(window.View().Rows().size(), 3u);
   EXPECT_EQ(LoadChatSettings(dir.path()).filter, 0);
+}
+
+TEST_F(ChatWindowTest, HoverEndsWhenThePointerGoesStraightIntoTheView) {
+  ChatWindow window{MakeOptions()};
+  window.resize(440, 760);
+  const QPointF onFirstPill{40, 25};
+  QMouseEvent move{QEvent::MouseMove, onFirstPill,  window.mapToGlobal(onFirstPill),
+                   Qt::NoButton,      Qt::NoButton, Qt::NoModifier};
+  QApplication::sendEvent(&window, &move);
+  EXPECT_EQ(window.HotItem(), kItemTwitch);
+  // Entering a child sends the parent no leave event; the window watches the view instead.
+  const QPointF inView{100, 10};
+  QEnterEvent enter{inView, inView, window.View().mapToGlobal(inView)};
+  QApplication::sendEvent(&window.View(), &enter);
+  EXPECT_EQ(window.HotItem(), kItemNone);
+}
+
+TEST_F(ChatWindowTest, WindowCarriesTheProgramIcon) {
+  ChatWindow window{MakeOptions()};
+  const QImage icon = window.windowIcon().pixmap(64, 64).toImage();
+  ASSERT_EQ(icon.width(), 64);
+  EXPECT_EQ(icon.pixelColor(0, 0).alpha(), 0);                        // outside the rounded square
+  EXPECT_EQ(icon.pixelColor(50, 22).rgb(), QColor{"#FF1FB4"}.rgb());  // the bubble
+  EXPECT_EQ(icon.pixelColor(47, 33).rgb(), QColor{"#53FC18"}.rgb());  // the green dot
 }
 
 TEST_F(ChatWindowTest, RefreshesAreSpacedAFrameApartButNoneIsLost) {
