@@ -58,10 +58,17 @@ const std::vector<SimpleEmote> kFfzGlobal{{"KEKW", "381875", Art::Png},
                                           {"LilZ", "28136", Art::Png}};
 const std::vector<SimpleEmote> kFfzOther{{"NotDefault", "999", Art::Png}};
 const std::vector<SimpleEmote> kFfzRoom{{"monkaW", "214681", Art::Jpeg}};
+// The service emotes the simulated chats use (their ids as the chats send them).
 const std::vector<SimpleEmote> kTwitch{
-    {"Kappa", "25", Art::Png}, {"PogChamp", "305954156", Art::Png}, {"LUL", "425618", Art::Jpeg}};
-const std::vector<SimpleEmote> kKick{{"KEKLEO", "37226", Art::Png},
-                                     {"emojiAngel", "1730752", Art::Gif}};
+    {"Kappa", "25", Art::Png},        {"PogChamp", "305954156", Art::Png},
+    {"LUL", "425618", Art::Jpeg},     {"Keepo", "1902", Art::Png},
+    {"BibleThump", "86", Art::Png},   {"Kreygasm", "41", Art::Jpeg},
+    {"SeemsGood", "64138", Art::Png}, {"NotLikeThis", "58765", Art::Png},
+    {"HeyGuys", "30259", Art::Jpeg},  {"VoHiYo", "81274", Art::Png}};
+const std::vector<SimpleEmote> kKick{
+    {"KEKLEO", "37226", Art::Png},  {"emojiAngel", "1730752", Art::Gif},
+    {"LULW", "37227", Art::Png},    {"catJAM", "39261", Art::Gif},
+    {"monkaS", "37230", Art::Jpeg}, {"Sadge", "37225", Art::Png}};
 
 struct Drawn {
   std::string bytes;
