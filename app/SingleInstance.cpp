@@ -28,8 +28,9 @@ QString SingleInstance::RuntimeFolder() {
 QString SingleInstance::BasePath() const {
   // The runtime folder is the user's own; the shared temporary folder is not, so there the
   // names carry the user id to keep users from blocking each other.
-  QString base = RuntimeFolder() + "/" + name_;
-  if (qgetenv("XDG_RUNTIME_DIR").isEmpty()) base += "-" + QString::number(getuid());
+  const QString folder = RuntimeFolder();
+  QString base = folder + "/" + name_;
+  if (folder == QDir::tempPath()) base += "-" + QString::number(getuid());
   return base;
 }
 

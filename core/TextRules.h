@@ -14,6 +14,11 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool ConsumePrefixNoCase(std::string_view& text, std::string_view prefix);
 std::string AsciiLower(std::string_view text);
 
+// Decodes the UTF-8 sequence at `i` into `cp` and moves `i` past it. False, with `i` unmoved,
+// when the bytes there are not a well-formed sequence (truncated, overlong, a surrogate or
+// above U+10FFFF).
+bool NextCodePoint(std::string_view text, size_t& i, char32_t& cp);
+
 // 64-bit FNV-1a of the bytes.
 uint64_t Fnv1a64(std::string_view bytes);
 

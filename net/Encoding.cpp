@@ -1,5 +1,6 @@
 // The text routines every network caller shares.
 
+#include "core/TextRules.h"
 #include "net/Http.h"
 
 namespace plx {
@@ -69,32 +70,9 @@ std::u16string ToUtf16(std::string_view utf8) {
   out.reserve(utf8.size());
   size_t i{0};
   while (i < utf8.size()) {
-    const auto lead{static_cast<unsigned char>(utf8[i])};
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    }
-    size_t length{0};
     char32_t cp{0};
-    char32_t minimum{0};
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2, cp = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, cp = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, cp = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid{length > 0 && i + length <= utf8.size()};
-    for (size_t k{1}; valid && k < length; ++k) {
-      const auto next{static_cast<unsigned char>(utf8[i + k])};
-      valid = (next & 0xC0) == 0x80;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    valid = valid && cp >= minimum && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-    if (valid) {
+    if (vlo::NextCodePoint(utf8, i, cp)) {
       AppendUtf16(out, cp);
-      i += length;
     } else {
       out += static_cast<char16_t>(kReplacement);
       ++i;

@@ -68,7 +68,7 @@ constexpr size_t kMaxEmoteNameSize = 128;
 // Appends "kemote=ID:NAME" for every well-formed marker with a non-empty id and name, once each.
 void AddEmoteTags(std::string_view content, std::vector<std::string>& tags) {
   MarkerReader markers{content};
-  std::unordered_set<std::string> added{tags.begin(), tags.end()};
+  std::unordered_set<std::string> added;  // the entries this call appended
   for (size_t at = content.find(kMarker); at != std::string_view::npos;
        at = content.find(kMarker, at + kMarker.size())) {
     const auto parts = markers.Read(at);

@@ -49,41 +49,9 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-TEST(SingleInstance, SecondAcquireFailsAndActivatesTheFirst) {
-  test::TempDir dir;
-  qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
-  SingleInstance first{"VelaroChat_SingleInstance_test"};
-  ASSERT_EQ(first.Acquire(), SingleInstance::Outcome::Acquired);
-  bool activated = false;
-  first.SetOnActivate([&] { activated = true; });
-
-  // The second start runs in another process; it must connect to this one's socket.
-  const pid_t child = fork();
-  if (child == 0) {
-    SingleInstance second{"VelaroChat_SingleInstance_test"};
-    _exit(second.Acquire() == SingleInstance::Outcome::OtherRunning ? 0 : 1);
-  }
-  QElapsedTimer timer;
-  timer.start();
-  while (!activated && timer.elapsed() < 5000)
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_TRUE(activated);
-
-  SingleInstance other{"VelaroChat_SingleInstance_other"};
-  EXPECT_EQ(other.Acquire(), SingleInstance::Outcome::Acquired);
-}
-
-TEST(SingleInstance, LongNamesStillReachTheFirstAndAnUnusableFolderIsNoOtherInstance) {
-  test::TempDir dir;
-  qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
-  // A profile of 32 three-byte letters makes a socket path longer than the system allows.
-  QString name = "VelaroChat_SingleInstance_";
-  for (int i = 0; i < 32; ++i) name += QChar{0x4E2D};
-  SingleInstance first{name};
-  ASSERT_EQ(first.Acquire(), SingleInstance::Outcome::Acquired);
+// Starts `name` a second time in another process while `first` holds it; that start must step
+// aside (exit 0) after asking `first` to show itself through its socket.
+void ExpectSecondStartActivates(SingleInstance& first, const QString& name) {
   bool activated = false;
   first.SetOnActivate([&] { activated = true; });
   const pid_t child = fork();
@@ -97,8 +65,32 @@ TEST(SingleInstance, LongNamesStillReachTheFirstAndAnUnusableFolderIsNoOtherInst
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   int status = 0;
   waitpid(child, &status, 0);
+  first.SetOnActivate(nullptr);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_TRUE(activated);
+}
+
+TEST(SingleInstance, SecondAcquireFailsAndActivatesTheFirst) {
+  test::TempDir dir;
+  qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
+  SingleInstance first{"VelaroChat_SingleInstance_test"};
+  ASSERT_EQ(first.Acquire(), SingleInstance::Outcome::Acquired);
+  // The second start runs in another process; it must connect to this one's socket.
+  ExpectSecondStartActivates(first, "VelaroChat_SingleInstance_test");
+
+  SingleInstance other{"VelaroChat_SingleInstance_other"};
+  EXPECT_EQ(other.Acquire(), SingleInstance::Outcome::Acquired);
+}
+
+TEST(SingleInstance, LongNamesStillReachTheFirstAndAnUnusableFolderIsNoOtherInstance) {
+  test::TempDir dir;
+  qputenv("XDG_RUNTIME_DIR", dir.path().c_str());
+  // A profile of 32 three-byte letters makes a socket path longer than the system allows.
+  QString name = "VelaroChat_SingleInstance_";
+  for (int i = 0; i < 32; ++i) name += QChar{0x4E2D};
+  SingleInstance first{name};
+  ASSERT_EQ(first.Acquire(), SingleInstance::Outcome::Acquired);
+  ExpectSecondStartActivates(first, name);
 
   // A lock that cannot be made at all must not pass for another instance (which would exit
   // silently): the program runs unguarded instead.
