@@ -70,7 +70,9 @@ void ChatPrinter::PrintStatus(plx::PlatformId platform, const PlatformStatus& st
                     {"platform", plx::PlatformKey(platform)},
                     {"state", ConnectionStateName(status.state)},
                     {"channel", status.channel},
-                    {"detail", status.detail}};
+                    {"detail", status.detail},
+                    {"signedIn", status.signedIn},
+                    {"canSend", status.canSend}};
     out_ << json::Dump(j) << '\n';
   } else {
     out_ << "[" << ShortName(platform) << "] status: " << ConnectionStateName(status.state);
@@ -85,8 +87,9 @@ void ChatPrinter::Update(const std::vector<plx::ChatRow>& rows,
   for (size_t i = 0; i < statuses.size(); ++i) {
     const PlatformStatus& s = statuses[i];
     const PlatformStatus& old = statuses_[i];
-    const bool changed =
-        first_ || s.state != old.state || s.channel != old.channel || s.detail != old.detail;
+    const bool changed = first_ || s.state != old.state || s.channel != old.channel ||
+                         s.detail != old.detail || s.signedIn != old.signedIn ||
+                         s.canSend != old.canSend;
     if (changed) PrintStatus(plx::kReadPlatforms[i], s);
     statuses_[i] = s;
   }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/TerminalAccounts.h"
 #include "core/AppPaths.h"
 #include "core/ChatSettings.h"
 #include "core/YouTubeTarget.h"
@@ -54,6 +55,20 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       } else {
         o.screenshot = value;
       }
+    } else if (TakeValue(arg, "--screenshot-settings=", value)) {
+      if (value.empty()) {
+        parsed.error = "--screenshot-settings needs a file name";
+      } else {
+        o.screenshotSettings = value;
+      }
+    } else if (TakeValue(arg, "--settings-page=", value)) {
+      if (value == "channels") {
+        o.settingsPage = 0;
+      } else if (value == "look") {
+        o.settingsPage = 1;
+      } else {
+        parsed.error = "--settings-page needs channels or look";
+      }
     } else if (TakeValue(arg, "--after=", value)) {
       char* end = nullptr;
       const double seconds = std::strtod(value.c_str(), &end);
@@ -71,6 +86,23 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
         o.demo = true;
         o.demoRate = rate;
       }
+    } else if (TakeValue(arg, "--sign-in=", value)) {
+      plx::PlatformId platform{};
+      if (ParseSignInPlatform(value, platform)) {
+        o.signIn = platform;
+      } else {
+        parsed.error = "--sign-in needs twitch, youtube or kick";
+      }
+    } else if (TakeValue(arg, "--sign-out=", value)) {
+      plx::PlatformId platform{};
+      if (ParseSignInPlatform(value, platform)) {
+        o.signOut = platform;
+      } else {
+        parsed.error = "--sign-out needs twitch, youtube or kick";
+      }
+    } else if (arg == "--send-stdin") {
+      o.sendStdin = true;
+      o.print = true;
     } else if (arg == "--demo") {
       o.demo = true;
     } else if (arg == "--print") {
@@ -95,19 +127,24 @@ std::string UsageText() {
          "Reads the live chat of one Twitch channel, one Kick channel and one YouTube stream.\n"
          "\n"
          "Options:\n"
-         "  --profile=NAME     use a separate profile (letters, digits, - and _, at most 32)\n"
-         "  --twitch=CHANNEL   read this Twitch channel for this run\n"
-         "  --kick=CHANNEL     read this Kick channel for this run\n"
-         "  --youtube=TARGET   read this YouTube channel, @handle, video or link for this run\n"
-         "  --print            no window: print every row and status change as it happens\n"
-         "  --json             with --print, one JSON object per line\n"
-         "  --endpoints=FILE   take service addresses from a JSON file\n"
-         "  --demo             read the built-in demo channels (a simulator inside the program)\n"
-         "  --demo-rate=N      with the demo, N messages per second over the three platforms\n"
-         "  --screenshot=FILE  save the window as a PNG after --after=SECONDS (default 3) and "
-         "exit\n"
-         "  --version          print the version and exit\n"
-         "  --help             print this text and exit\n";
+         "  --profile=NAME       use a separate profile (letters, digits, - and _, at most 32)\n"
+         "  --twitch=CHANNEL     read this Twitch channel for this run\n"
+         "  --kick=CHANNEL       read this Kick channel for this run\n"
+         "  --youtube=TARGET     read this YouTube channel, @handle, video or link for this run\n"
+         "  --print              no window: print every row and status change as it happens\n"
+         "  --json               with --print, one JSON object per line\n"
+         "  --send-stdin         with --print, send each line typed to every chat ready for\n"
+         "                       sending; the program ends with the input\n"
+         "  --sign-in=PLATFORM   sign in to twitch, youtube or kick from the terminal, then exit\n"
+         "  --sign-out=PLATFORM  sign out of twitch, youtube or kick, then exit\n"
+         "  --endpoints=FILE     take service addresses from a JSON file\n"
+         "  --demo               read the built-in demo channels (a simulator inside the program)\n"
+         "  --demo-rate=N        with the demo, N messages per second over the three platforms\n"
+         "  --screenshot=FILE    save the window as a PNG after --after=SECONDS (default 3), exit\n"
+         "  --screenshot-settings=FILE  likewise the settings window, opened over the window;\n"
+         "                       --settings-page=channels (default) or look picks its page\n"
+         "  --version            print the version and exit\n"
+         "  --help               print this text and exit\n";
 }
 
 }  // namespace vlo

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Platform.h"
+
 namespace vlo {
 
 // The command line of velaro-chat.
@@ -15,12 +17,21 @@ struct Options {
   std::optional<std::string> youtube;
   std::optional<std::string> screenshot;  // render the window to this PNG and exit
   double screenshotAfterSeconds{3.0};
+  // Render the settings window, opened over the main window, to this PNG and exit.
+  std::optional<std::string> screenshotSettings;
+  int settingsPage{0};  // 0 "Channels & accounts", 1 "Look & feel"
   bool print{false};
   bool demo{false};
   double demoRate{0};  // messages per second over all platforms; 0 = the demo's own pace
   bool json{false};
+  std::optional<plx::PlatformId> signIn;   // sign in from the terminal and exit
+  std::optional<plx::PlatformId> signOut;  // sign out and exit
+  bool sendStdin{false};                   // with --print, send every line read from stdin
   bool version{false};
   bool help{false};
+
+  // A run that renders a picture and exits: no instance lock, nothing saved.
+  bool ScreenshotRun() const { return screenshot.has_value() || screenshotSettings.has_value(); }
 };
 
 struct ParsedOptions {

@@ -33,21 +33,25 @@ int RunPrint(ChatHub& hub, std::ostream& out, bool json, const std::atomic<bool>
   hub.Start();
 
   uint64_t seenRevision = ~uint64_t{0};
+  const auto print = [&] {
+    const uint64_t revision = hub.Revision();
+    if (revision == seenRevision) return;
+    seenRevision = revision;
+    std::array<PlatformStatus, 3> statuses;
+    for (size_t i = 0; i < statuses.size(); ++i)
+      statuses[i] = hub.GetStatus(plx::kReadPlatforms[i]);
+    printer.Update(hub.Snapshot(), statuses);
+  };
   while (!stop.load()) {
     {
       std::unique_lock lock{gMutex};
       gWake.wait(lock, [&] { return gPending || stop.load(); });
       gPending = false;
     }
-    if (stop.load()) break;
-    const uint64_t revision = hub.Revision();
-    if (revision == seenRevision) continue;
-    seenRevision = revision;
-    std::array<PlatformStatus, 3> statuses;
-    for (size_t i = 0; i < statuses.size(); ++i)
-      statuses[i] = hub.GetStatus(plx::kReadPlatforms[i]);
-    printer.Update(hub.Snapshot(), statuses);
+    print();
   }
+  // What happened just before the stop (the last line sent, say) is printed too.
+  print();
 
   hub.SetChangedCallback({});
   hub.Stop();

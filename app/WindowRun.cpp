@@ -1,16 +1,21 @@
 #include "app/WindowRun.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QTimer>
+#include <QUrl>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 
 #include "app/SingleInstance.h"
 #include "core/AppPaths.h"
 #include "core/Json.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/ChatWindow.h"
+#include "ui/settings/SettingsWindow.h"
 
 namespace vlo {
 
@@ -47,14 +52,14 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
               std::optional<ChatTargets> targetOverride,
               std::function<void(ChatHub&)> registerReaders) {
   // A screenshot needs no screen: render off-screen when there is none.
-  if (options.screenshot && !HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (options.ScreenshotRun() && !HaveDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app{argc, argv};
   QApplication::setApplicationName("Velaro Chat");
   QApplication::setDesktopFileName("velaro-chat");
 
   // A screenshot run may happen beside a running instance: it takes no lock and saves nothing.
   SingleInstance instance{QString::fromStdString(SingleInstanceName(options.profile))};
-  if (!options.screenshot) {
+  if (!options.ScreenshotRun()) {
     switch (instance.Acquire()) {
       case SingleInstance::Outcome::OtherRunning:
         return 0;
@@ -74,11 +79,24 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
   windowOptions.endpoints = endpoints;
   windowOptions.targetOverride = std::move(targetOverride);
   windowOptions.registerReaders = std::move(registerReaders);
-  windowOptions.saveSettings = !options.screenshot;
+  windowOptions.saveSettings = !options.ScreenshotRun();
+  // The page also goes to the terminal: the demo may run where no browser can open.
+  windowOptions.openUrl = [](const std::string& url) {
+    std::cerr << "velaro-chat: sign-in page: " << url << "\n";
+    QDesktopServices::openUrl(QUrl{QString::fromStdString(url)});
+  };
 
   int exitCode = 0;
+  std::unique_ptr<ChatWindow> created;
+  try {
+    created = std::make_unique<ChatWindow>(std::move(windowOptions));
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::cerr << "velaro-chat: cannot create the data folder " << e.path1().string() << " ("
+              << e.code().message() << ")\n";
+    return 1;
+  }
   {
-    ChatWindow window{std::move(windowOptions)};
+    ChatWindow& window = *created;
     instance.SetOnActivate([&window] {
       // Restores a minimised window to its former state, maximised or not.
       window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -88,7 +106,27 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
     });
     window.Open();
 
-    if (options.screenshot) {
+    if (options.screenshotSettings) {
+      const QString file = QString::fromStdString(*options.screenshotSettings);
+      const int page = options.settingsPage;
+      QTimer::singleShot(static_cast<int>(options.screenshotAfterSeconds * 1000), &window,
+                         [&window, &exitCode, file, page] {
+                           window.RefreshFromHub();
+                           window.OpenSettings();
+                           SettingsWindow* settings = window.Settings();
+                           settings->ShowPage(page);
+                           // One more turn of the loop so that the window is laid out and painted.
+                           QTimer::singleShot(200, &window, [&window, &exitCode, file, settings] {
+                             if (!settings->grab().save(file, "PNG")) {
+                               std::cerr << "velaro-chat: cannot write " << file.toStdString()
+                                         << "\n";
+                               exitCode = 1;
+                             }
+                             settings->RequestClose();
+                             window.close();
+                           });
+                         });
+    } else if (options.screenshot) {
       const QString file = QString::fromStdString(*options.screenshot);
       QTimer::singleShot(static_cast<int>(options.screenshotAfterSeconds * 1000), &window,
                          [&window, &exitCode, file] {
@@ -106,6 +144,7 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
     const int loop = app.exec();
     if (exitCode == 0) exitCode = loop;
   }
+  created.reset();
   return exitCode;
 }
 

@@ -1,52 +1,70 @@
-#include <pthread.h>
-#include <signal.h>
-
 #include <atomic>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "accounts/AccountService.h"
+#include "accounts/SecretStore.h"
 #include "app/Demo.h"
 #include "app/Options.h"
 #include "app/PrintRun.h"
 #include "app/Readers.h"
+#include "app/StdinSender.h"
+#include "app/StopSignals.h"
+#include "app/TerminalAccounts.h"
 #include "app/WindowRun.h"
 #include "core/AppPaths.h"
 #include "core/ChatHub.h"
 #include "core/ChatSettings.h"
 #include "core/Endpoints.h"
+#include "core/Version.h"
 
 namespace {
 
-constexpr const char* kVersion = "1.1.3";
+constexpr std::string_view kVersion = vlo::kAppVersion;
+
+std::atomic<bool> gStop{false};
+
+// On the signal thread: every terminal mode notices the stop.
+void OnStopSignal() {
+  gStop.store(true);
+  vlo::WakePrintRun();
+  vlo::CancelTerminalSignIn();
+}
 
 // Without a window: the hub prints what happens until SIGINT or SIGTERM.
 int PrintMode(const vlo::Options& options, const vlo::Endpoints& endpoints,
-              const vlo::ChatTargets& targets, bool showAlerts) {
-  // SIGINT and SIGTERM are taken by one thread with sigwait, so every other thread (readers,
-  // workers) inherits the blocked mask and shutdown runs as ordinary code.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  static std::atomic<bool> stop{false};
-  std::thread signalThread{[signals] {
-    int received = 0;
-    sigwait(&signals, &received);
-    stop.store(true);
-    vlo::WakePrintRun();
-  }};
-  signalThread.detach();
-
-  vlo::NoAccounts accounts;
-  vlo::ChatHub hub{accounts};
+              const std::filesystem::path& dataFolder, const vlo::ChatTargets& targets,
+              bool showAlerts) {
+  // The account service reads the stored sign-ins, so the readers read signed in where they can.
+  std::unique_ptr<vlo::SecretStore> store;
+  try {
+    store = std::make_unique<vlo::SecretStore>(dataFolder);
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::cerr << "velaro-chat: cannot create the data folder " << dataFolder.string() << " ("
+              << e.code().message() << "); reading without the stored sign-ins\n";
+  }
+  std::unique_ptr<vlo::AccountService> accounts;
+  vlo::NoAccounts noAccounts;
+  if (store) accounts = std::make_unique<vlo::AccountService>(*store, endpoints, vlo::UrlOpener{});
+  vlo::ChatHub hub{accounts ? static_cast<vlo::AccountOperations&>(*accounts) : noAccounts};
   hub.SetTargets(targets);
   hub.SetShowAlerts(showAlerts);
   vlo::RegisterReaders(hub, endpoints);
-  return vlo::RunPrint(hub, std::cout, options.json, stop);
+  std::unique_ptr<vlo::StdinSender> sender;
+  if (options.sendStdin) {
+    // At the end of the input, once every line went out, the run ends as on a stop signal.
+    sender = std::make_unique<vlo::StdinSender>(hub, endpoints, gStop, std::cerr, [] {
+      gStop.store(true);
+      vlo::WakePrintRun();
+    });
+  }
+  const int code = vlo::RunPrint(hub, std::cout, options.json, gStop);
+  sender.reset();
+  return code;
 }
 
 }  // namespace
@@ -71,6 +89,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const bool terminalMode = options.signIn || options.signOut || options.print ||
+                            (!options.ScreenshotRun() && !vlo::HaveDisplay());
+  // Before any thread starts (the demo's simulator among them), so that none takes the signal.
+  if (terminalMode) vlo::CatchStopSignals(OnStopSignal);
+
   vlo::Endpoints endpoints;
   if (options.endpointsFile) {
     std::string error;
@@ -88,6 +111,12 @@ int main(int argc, char** argv) {
   }
 
   const auto dataFolder = vlo::AppPaths::ResolveDataFolder(options.profile);
+  if (options.signIn) {
+    return vlo::RunTerminalSignIn(*options.signIn, endpoints, dataFolder, std::cout, std::cerr);
+  }
+  if (options.signOut) {
+    return vlo::RunTerminalSignOut(*options.signOut, endpoints, dataFolder, std::cout, std::cerr);
+  }
   const vlo::ChatSettings settings = vlo::LoadChatSettings(dataFolder);
   std::optional<vlo::ChatTargets> overrideTargets;
   if (demo) {
@@ -98,13 +127,13 @@ int main(int argc, char** argv) {
                                        options.youtube.value_or(settings.youtubeTarget)};
   }
 
-  if (options.print || (!options.screenshot && !vlo::HaveDisplay())) {
+  if (options.print || (!options.ScreenshotRun() && !vlo::HaveDisplay())) {
     if (!options.print) {
       std::cerr << "velaro-chat: no display found; printing the chat instead (see --help)\n";
     }
     const vlo::ChatTargets targets = overrideTargets.value_or(
         vlo::ChatTargets{settings.twitchChannel, settings.kickChannel, settings.youtubeTarget});
-    return PrintMode(options, endpoints, targets, settings.showAlerts);
+    return PrintMode(options, endpoints, dataFolder, targets, settings.showAlerts);
   }
   return vlo::RunWindow(argc, argv, options, endpoints, overrideTargets,
                         [endpoints](vlo::ChatHub& hub) { vlo::RegisterReaders(hub, endpoints); });

@@ -74,6 +74,10 @@ class ChatHub {
   void Start();
   void Stop();
   void RestartPlatform(plx::PlatformId platform);
+  // Reads the platform's account from the store into its status (signedIn, account) and
+  // notifies, without touching the reader: the window shows a sign-in or sign-out at once while
+  // the reader restarts.
+  void RefreshAccount(plx::PlatformId platform);
 
   std::vector<plx::ChatRow> Snapshot() const;
   PlatformStatus GetStatus(plx::PlatformId platform) const;
@@ -126,7 +130,6 @@ class ChatHub {
   void Notify();
   void StartPlatform(plx::PlatformId platform);
   void StopPlatform(plx::PlatformId platform);
-  void RefreshAccount(plx::PlatformId platform);
   PlatformStatus& StatusLocked(plx::PlatformId platform);
   bool AddMessageLocked(plx::ChatMessage&& message);
 

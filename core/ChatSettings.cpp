@@ -1,13 +1,10 @@
 #include "core/ChatSettings.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
+#include "core/AtomicFile.h"
 #include "core/Json.h"
 #include "core/TextRules.h"
 #include "core/YouTubeTarget.h"
@@ -165,34 +162,7 @@ std::string ChatSettingsToJson(const ChatSettings& s) {
 bool SaveChatSettings(const std::filesystem::path& dataFolder, const ChatSettings& settings) {
   std::error_code ec;
   std::filesystem::create_directories(dataFolder, ec);
-
-  const std::string text = ChatSettingsToJson(settings);
-  const std::filesystem::path target = dataFolder / kChatSettingsFile;
-  const std::filesystem::path temp = target.string() + ".tmp";
-
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  // The data must be on disk before the rename makes it the settings file.
-  const bool ok = written == text.size() && ::fsync(fd) == 0;
-  ::close(fd);
-  if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // Persist the rename itself.
-  const int dir = ::open(dataFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
+  return WriteFileAtomically(dataFolder / kChatSettingsFile, ChatSettingsToJson(settings), 0644);
 }
 
 }  // namespace vlo

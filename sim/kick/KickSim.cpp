@@ -136,6 +136,11 @@ void KickSim::SetOwnChannel(std::string accessToken, std::string slug) {
   ownChannels_[std::move(accessToken)] = std::move(slug);
 }
 
+void KickSim::SetTokenCheck(TokenCheck check) {
+  std::lock_guard lock{mutex_};
+  tokenCheck_ = std::move(check);
+}
+
 void KickSim::SetConfirmSubscriptions(bool on) {
   std::lock_guard lock{mutex_};
   confirm_ = on;
@@ -246,14 +251,31 @@ HttpAnswer KickSim::Realtime(const HttpExchange& request) {
 HttpAnswer KickSim::OwnChannel(const HttpExchange& request) const {
   const std::string auth = request.Header("Authorization");
   constexpr std::string_view kBearer = "Bearer ";
-  std::lock_guard lock{mutex_};
-  const auto it = auth.rfind(kBearer, 0) == 0 ? ownChannels_.find(auth.substr(kBearer.size()))
-                                              : ownChannels_.end();
-  if (it == ownChannels_.end()) return HttpAnswer::Json(R"({"message":"Unauthenticated"})", 401);
+  const std::string token = auth.rfind(kBearer, 0) == 0 ? auth.substr(kBearer.size()) : "";
+  std::optional<std::string> slug;  // nothing: the token is not valid; empty: no channel
+  TokenCheck check;
+  {
+    std::lock_guard lock{mutex_};
+    if (const auto it = ownChannels_.find(token); !token.empty() && it != ownChannels_.end()) {
+      slug = it->second;
+    }
+    if (!slug) check = tokenCheck_;
+  }
+  if (check && !token.empty()) {
+    if (const std::optional<std::string> userId = check(token)) {
+      std::lock_guard lock{mutex_};
+      slug.emplace();
+      for (const auto& [name, channel] : channels_) {
+        if (!userId->empty() && channel.userId == *userId) slug = name;
+      }
+    }
+  }
+  if (!slug) return HttpAnswer::Json(R"({"message":"Unauthenticated"})", 401);
   Json data = Json::array();
-  if (!it->second.empty()) {
-    Json entry = {{"slug", it->second}, {"stream_title", "Simulated stream"}};
-    if (const auto channel = channels_.find(it->second); channel != channels_.end()) {
+  if (!slug->empty()) {
+    Json entry = {{"slug", *slug}, {"stream_title", "Simulated stream"}};
+    std::lock_guard lock{mutex_};
+    if (const auto channel = channels_.find(*slug); channel != channels_.end()) {
       entry["broadcaster_user_id"] = channel->second.userId;
     }
     data.push_back(std::move(entry));

@@ -8,11 +8,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -63,6 +65,11 @@ class KickSim {
   // The public API's own channel for a bearer token; any other token gets 401. An empty slug
   // makes the answer an empty "data" list.
   void SetOwnChannel(std::string accessToken, std::string slug);
+  // Resolves a bearer token that SetOwnChannel does not know to its account's user id, or
+  // nothing when it is not valid; the own channel is then the one whose broadcaster has that
+  // user id (none: an empty "data" list). Called on a server thread without this object's lock.
+  using TokenCheck = std::function<std::optional<std::string>(std::string_view token)>;
+  void SetTokenCheck(TokenCheck check);
   // Whether subscriptions are confirmed with pusher_internal:subscription_succeeded (default on).
   void SetConfirmSubscriptions(bool on);
 
@@ -122,6 +129,7 @@ class KickSim {
   KickLookupAnswer lookup_[2]{KickLookupAnswer::Channel, KickLookupAnswer::Channel};
   KickRealtimeAnswer realtime_{KickRealtimeAnswer::Pusher};
   std::map<std::string, std::string> ownChannels_;  // token -> slug
+  TokenCheck tokenCheck_;
   bool confirm_{true};
   int rejections_{0};
   std::string lastRejection_;

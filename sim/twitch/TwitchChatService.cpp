@@ -37,6 +37,27 @@ std::string_view Argument(std::string_view rest) {
 
 std::string Crlf(std::string_view line) { return std::string{line} + "\r\n"; }
 
+std::string Lower(std::string_view text) {
+  std::string out{text};
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// The lines of one client message, without their line ends; empty lines dropped.
+std::vector<std::string_view> SplitLines(std::string_view rest) {
+  std::vector<std::string_view> lines;
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
 int64_t WallMs() {
   return std::chrono::duration_cast<milliseconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -103,22 +124,37 @@ void TwitchChatService::AcceptToken(std::string token, std::string login) {
   tokens_[std::move(token)] = std::move(login);
 }
 
+void TwitchChatService::SetTokenCheck(TokenCheck check) {
+  std::lock_guard lock{mutex_};
+  tokenCheck_ = std::move(check);
+}
+
 std::string TwitchChatService::ChatUrl() const { return server_.WsBaseUrl(); }
 
 void TwitchChatService::OnMessage(const std::shared_ptr<WsPeer>& peer, const std::string& text) {
+  const std::vector<std::string_view> lines = SplitLines(text);
+  // PASS tokens go through the token check first, without the lock.
+  TokenCheck check;
+  {
+    std::lock_guard lock{mutex_};
+    check = tokenCheck_;
+  }
+  std::vector<std::optional<std::string>> checked(lines.size());
+  for (size_t i{0}; i < lines.size() && check; ++i) {
+    std::string_view rest = lines[i];
+    if (Word(rest) != "PASS") continue;
+    const std::string_view pass = Argument(rest);
+    if (pass.starts_with("oauth:")) checked[i] = check(pass.substr(6));
+  }
+
   std::string replies;
   bool close{false};
   std::lock_guard lock{mutex_};
   auto it = std::find_if(clients_.begin(), clients_.end(),
                          [&peer](const Client& c) { return c.peer.lock() == peer; });
   if (it == clients_.end()) return;
-  std::string_view rest{text};
-  while (!rest.empty() && !close) {
-    const size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!line.empty()) HandleLineLocked(*it, line, replies, close);
+  for (size_t i{0}; i < lines.size() && !close; ++i) {
+    HandleLineLocked(*it, lines[i], checked[i], replies, close);
   }
   // Queued before the lock is released, so that traffic for a channel this message joined
   // (sent by other threads once they see the join) follows the join's own replies, as on the
@@ -129,6 +165,7 @@ void TwitchChatService::OnMessage(const std::shared_ptr<WsPeer>& peer, const std
 }
 
 void TwitchChatService::HandleLineLocked(Client& client, std::string_view line,
+                                         const std::optional<std::string>& checked,
                                          std::string& replies, bool& close) {
   std::string_view rest = line;
   const std::string_view command = Word(rest);
@@ -139,6 +176,7 @@ void TwitchChatService::HandleLineLocked(Client& client, std::string_view line,
     replies += Crlf(std::string{kServer} + " CAP * ACK :" + info.capabilities);
   } else if (command == "PASS") {
     info.pass = Argument(rest);
+    client.checkedLogin = checked;
   } else if (command == "NICK") {
     info.nick = Argument(rest);
     if (info.pass.empty() && info.nick.starts_with("justinfan")) {
@@ -147,7 +185,8 @@ void TwitchChatService::HandleLineLocked(Client& client, std::string_view line,
       replies += Crlf(std::string{kServer} + " NOTICE * :Improperly formatted auth");
       close = true;
       return;
-    } else if (const auto token = tokens_.find(info.pass.substr(6)); token != tokens_.end()) {
+    } else if (tokens_.contains(std::string_view{info.pass}.substr(6)) ||
+               (client.checkedLogin && Lower(*client.checkedLogin) == Lower(info.nick))) {
       info.registered = info.signedIn = true;
     } else {
       replies += Crlf(std::string{kServer} + " NOTICE * :Login authentication failed");

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,11 @@ class TwitchChatService {
   void SuspendChannel(std::string name);
   // PASS "oauth:" + token is accepted and belongs to `login`.
   void AcceptToken(std::string token, std::string login);
+  // Resolves a PASS token that AcceptToken does not know to its login, or nothing when it is not
+  // valid; the login must then match NICK. Called on a server thread without this service's
+  // lock held.
+  using TokenCheck = std::function<std::optional<std::string>(std::string_view token)>;
+  void SetTokenCheck(TokenCheck check);
   // The base for the program's "twitchChat" endpoint ("ws://127.0.0.1:PORT").
   std::string ChatUrl() const;
 
@@ -90,11 +96,15 @@ class TwitchChatService {
     std::weak_ptr<WsPeer> peer;
     TwitchChatClient info;
     bool pingOutstanding{false};
+    std::optional<std::string> checkedLogin;  // the token check's answer for the last PASS
   };
 
   void OnMessage(const std::shared_ptr<WsPeer>& peer, const std::string& text);
-  // Handles one client line under the lock; appends what to send back to `replies`.
-  void HandleLineLocked(Client& client, std::string_view line, std::string& replies, bool& close);
+  // Handles one client line under the lock; appends what to send back to `replies`. `checked`
+  // is the token check's answer for a PASS line.
+  void HandleLineLocked(Client& client, std::string_view line,
+                        const std::optional<std::string>& checked, std::string& replies,
+                        bool& close);
   std::vector<std::shared_ptr<WsPeer>> PeersLocked(std::string_view channel) const;
   int Broadcast(const std::vector<std::shared_ptr<WsPeer>>& peers, std::string_view text);
   void StopThread(std::atomic<bool>& flag, std::thread& thread);
@@ -107,6 +117,7 @@ class TwitchChatService {
   std::map<std::string, std::string, std::less<>> rooms_;  // channel -> room id
   std::set<std::string, std::less<>> suspended_;
   std::map<std::string, std::string, std::less<>> tokens_;  // token -> login
+  TokenCheck tokenCheck_;
   std::vector<Client> clients_;
   std::map<std::string, size_t, std::less<>> joinCounts_;
   int pongs_{0};

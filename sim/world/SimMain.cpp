@@ -1,5 +1,6 @@
 // velaro-sim: serves every remote service of Velaro Chat on loopback until stopped, with
-// generated demo traffic or recorded captures played back.
+// generated demo traffic or recorded captures played back, and the portal to sign in with the
+// demo accounts.
 
 #include <pthread.h>
 #include <signal.h>
@@ -17,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: velaro-sim [options]\n"
     "\n"
-    "Serves simulated Twitch, Kick and YouTube chat, emote catalogues and images on 127.0.0.1.\n"
+    "Serves simulated Twitch, Kick and YouTube chat, emote catalogues and images, and the\n"
+    "sign-in portal with the platforms' token and account services, on 127.0.0.1.\n"
     "\n"
     "  --write-endpoints=FILE   write the service addresses for velaro-chat --endpoints=FILE\n"
     "  --rate=N                 generated messages per second on each platform (default 2; 0 "
@@ -27,7 +29,10 @@ constexpr const char* kUsage =
     "  --kick-replay=FILE       play a file of Pusher frames (one JSON frame per line)\n"
     "  --youtube-replay=FOLDER  serve a folder of continuation answers to the page reader\n"
     "  --pace-ms=N              milliseconds between replayed lines or frames (default 0)\n"
+    "  --auto-approve           approve portal sign-ins without a person (for scripted runs)\n"
     "\n"
+    "A sign-in opens the portal's page in the browser; press Approve there to sign in as the\n"
+    "owner of the demo channels (velarodemo).\n"
     "The TLS image servers use a certificate authority made at start; its file is printed.\n"
     "Stop with Ctrl-C.\n";
 
@@ -65,6 +70,8 @@ int main(int argc, char** argv) {
       youtubeReplay = value;
     } else if (Value(arg, "--pace-ms=", value)) {
       paceMs = std::max(0, std::atoi(value.c_str()));
+    } else if (arg == "--auto-approve") {
+      options.autoApproveSignIn = true;
     } else {
       std::cerr << "velaro-sim: unknown option " << arg << "\n\n" << kUsage;
       return 2;
@@ -121,6 +128,9 @@ int main(int argc, char** argv) {
             << " --twitch=" << vlo::sim::SimWorld::kTwitchChannel
             << " --kick=" << vlo::sim::SimWorld::kKickChannel << " --youtube=" << youtubeTarget
             << "\nImage servers' certificate authority: " << vlo::sim::SimServer::TestCaPath()
+            << "\nSign-ins: "
+            << (options.autoApproveSignIn ? "approved by themselves"
+                                          : "press Approve on the portal's page")
             << "\n"
             << std::flush;
 

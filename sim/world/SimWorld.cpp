@@ -2,21 +2,63 @@
 
 namespace vlo::sim {
 
+namespace {
+
+using plx::PlatformId;
+
+// The login behind a valid token, for the chat service's PASS check.
+TwitchChatService::TokenCheck LoginOf(AccountsSim& accounts) {
+  return [&accounts](std::string_view token) -> std::optional<std::string> {
+    const std::optional<SimGrant> grant = accounts.Validate(PlatformId::Twitch, token);
+    if (!grant) return std::nullopt;
+    return grant->account.login;
+  };
+}
+
+// The account id behind a valid token.
+std::function<std::optional<std::string>(std::string_view)> AccountOf(AccountsSim& accounts,
+                                                                      PlatformId platform) {
+  return [&accounts, platform](std::string_view token) -> std::optional<std::string> {
+    const std::optional<SimGrant> grant = accounts.Validate(platform, token);
+    if (!grant) return std::nullopt;
+    return grant->account.id;
+  };
+}
+
+}  // namespace
+
 SimWorld::SimWorld(const SimWorldOptions& options) {
+  accounts_ = std::make_unique<AccountsSim>(AccountsSim::Servers{
+      portal_, twitchOAuth_, googleOAuth_, kickOAuth_, helix_, youtubeApi_, kickApi_});
+  accounts_->AddAccount({PlatformId::Twitch, kTwitchRoomId, kTwitchChannel, "VelaroDemo", ""});
+  accounts_->AddAccount({PlatformId::Kick, kKickUserId, kKickChannel, "VelaroDemo", ""});
+  accounts_->AddAccount({PlatformId::YouTube, YouTubeDemo::kChannelId,
+                         std::string{"@"} + YouTubeDemo::kHandle, YouTubeDemo::kTitle, ""});
+  accounts_->SetAutoApprove(options.autoApproveSignIn ? 1 : -1);
+  // The fallback is the same portal: a request the primary did not answer is simply sent again.
+  endpoints_.portal = endpoints_.portalFallback = accounts_->PortalBase();
+  endpoints_.twitchOAuth = twitchOAuth_.BaseUrl();
+  endpoints_.googleOAuth = googleOAuth_.BaseUrl();
+  endpoints_.kickOAuth = kickOAuth_.BaseUrl();
+  endpoints_.twitchHelix = helix_.BaseUrl();
+
   emotes_ = StartEmoteSim(endpoints_);
 
   twitch_ = std::make_unique<TwitchChatService>(twitchServer_);
   twitch_->AddChannel(kTwitchChannel, kTwitchRoomId);
+  twitch_->SetTokenCheck(LoginOf(*accounts_));
   endpoints_.twitchChat = twitch_->ChatUrl();
 
   kick_ = std::make_unique<KickSim>(kickWeb_, kickApi_, pusher_);
-  kick_->AddChannel(KickSimChannel{kKickChannel, 2000001, 3000001, "4000001", true});
+  kick_->AddChannel(KickSimChannel{kKickChannel, 2000001, 3000001, kKickUserId, true});
+  kick_->SetTokenCheck(AccountOf(*accounts_, PlatformId::Kick));
   endpoints_.kickWeb = kick_->WebBase();
   endpoints_.kickApi = kick_->ApiBase();
   endpoints_.pusher = kick_->PusherPattern();
 
   youtube_ = std::make_unique<YouTubeDemo>(youtubeWeb_, youtubeApi_, options.youtubeRate,
                                            options.seed + 2);
+  youtube_->Sim().SetTokenCheck(AccountOf(*accounts_, PlatformId::YouTube));
   endpoints_.youtubeWeb = youtubeWeb_.BaseUrl();
   endpoints_.youtubeApi = youtubeApi_.BaseUrl();
 
@@ -26,12 +68,14 @@ SimWorld::SimWorld(const SimWorldOptions& options) {
 }
 
 SimWorld::~SimWorld() {
-  // Generators first, then the services, then the servers (members, in reverse order).
+  // Generators first, then the services (the chats before the accounts their token checks
+  // ask), then the servers (members, in reverse order).
   twitch_->StopTraffic();
   kick_->StopTraffic();
   youtube_.reset();
   kick_.reset();
   twitch_.reset();
+  accounts_.reset();
   emotes_.reset();
 }
 

@@ -10,6 +10,7 @@
 #include "core/ChatHub.h"
 #include "core/Endpoints.h"
 #include "sim/SimServer.h"
+#include "sim/accounts/AccountsSim.h"
 #include "sim/emotes/EmoteCatalogueSim.h"
 #include "sim/kick/KickSim.h"
 #include "sim/twitch/TwitchChatService.h"
@@ -23,6 +24,9 @@ struct SimWorldOptions {
   double kickRate{1.5};
   double youtubeRate{1.0};
   uint64_t seed{1};
+  // Portal sign-ins are approved by themselves after one pending poll; otherwise they wait for
+  // a person to press Approve on the portal's page (or for Accounts().Approve).
+  bool autoApproveSignIn{false};
 };
 
 class SimWorld {
@@ -30,6 +34,7 @@ class SimWorld {
   static constexpr const char* kTwitchChannel = "velarodemo";
   static constexpr const char* kTwitchRoomId = "100200300";
   static constexpr const char* kKickChannel = "velarodemo";
+  static constexpr const char* kKickUserId = "4000001";
 
   explicit SimWorld(const SimWorldOptions& options = {});
   ~SimWorld();
@@ -45,6 +50,10 @@ class SimWorld {
   KickSim& Kick() { return *kick_; }
   YouTubeSim& YouTube() { return youtube_->Sim(); }
   EmoteCatalogueSim& Emotes() { return *emotes_; }
+  // The token authority; its demo accounts own the demo channels.
+  AccountsSim& Accounts() { return *accounts_; }
+  // The Helix API server ("twitchHelix"), for further Helix routes.
+  SimServer& HelixServer() { return helix_; }
 
  private:
   Endpoints endpoints_;
@@ -54,6 +63,12 @@ class SimWorld {
   SimServer pusher_;
   SimServer youtubeWeb_;
   SimServer youtubeApi_;
+  SimServer portal_;
+  SimServer twitchOAuth_;
+  SimServer googleOAuth_;
+  SimServer kickOAuth_;
+  SimServer helix_;
+  std::unique_ptr<AccountsSim> accounts_;  // outlives the chats, whose token checks call it
   std::unique_ptr<EmoteCatalogueSim> emotes_;
   std::unique_ptr<TwitchChatService> twitch_;
   std::unique_ptr<KickSim> kick_;

@@ -60,10 +60,9 @@ bool LoadYouTubeCapture(YouTubeSim& sim, const std::string& folder, std::string*
 
 YouTubeDemo::YouTubeDemo(SimServer& web, SimServer& api, double perSecond, uint64_t seed)
     : sim_{web, api}, traffic_{sim_, kVideoId, seed} {
-  const std::string channelId = "UCvelaroDemoChannel00001";
-  sim_.AddChannel(channelId, kHandle, "Velaro Demo");
-  sim_.SetOwnChannel(channelId);
-  sim_.StartStream(channelId, kVideoId, "velaro-demo-live-chat");
+  sim_.AddChannel(kChannelId, kHandle, kTitle);
+  sim_.SetOwnChannel(kChannelId);
+  sim_.StartStream(kChannelId, kVideoId, "velaro-demo-live-chat");
   traffic_.PushBatch(15);
   traffic_.Start(perSecond);
 }

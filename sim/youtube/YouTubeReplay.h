@@ -28,6 +28,8 @@ class YouTubeDemo {
  public:
   static constexpr const char* kHandle = "velarodemo";
   static constexpr const char* kVideoId = "velaroDemo1";
+  static constexpr const char* kChannelId = "UCvelaroDemoChannel00001";
+  static constexpr const char* kTitle = "Velaro Demo";
 
   YouTubeDemo(SimServer& web, SimServer& api, double perSecond, uint64_t seed = 7);
   YouTubeSim& Sim() { return sim_; }

@@ -139,6 +139,11 @@ void YouTubeSim::SetAcceptedToken(const std::string& token) {
   acceptedToken_ = token;
 }
 
+void YouTubeSim::SetTokenCheck(TokenCheck check) {
+  std::lock_guard lock{lock_};
+  tokenCheck_ = std::move(check);
+}
+
 std::string YouTubeSim::Push(const std::string& videoId, YouTubeEvent event) {
   std::lock_guard lock{lock_};
   if (event.id.empty()) event.id = "ChwKGnNpbS1tc2ctLS0t" + std::to_string(nextId_++);
@@ -314,26 +319,36 @@ bool YouTubeSim::VersionAccepted(const std::string& version) const {
 
 // --- The Data API ---
 
-bool YouTubeSim::Authorized(const HttpExchange& request) const {
+std::optional<std::string> YouTubeSim::Authorize(const HttpExchange& request) const {
   const std::string header = request.Header("Authorization");
-  if (!header.starts_with("Bearer ") || header.size() == 7) return false;
-  return acceptedToken_.empty() || header.substr(7) == acceptedToken_;
+  if (!header.starts_with("Bearer ") || header.size() == 7) return std::nullopt;
+  const std::string token = header.substr(7);
+  TokenCheck check;
+  {
+    std::lock_guard lock{lock_};
+    if (token == acceptedToken_ || (acceptedToken_.empty() && !tokenCheck_)) return std::string{};
+    check = tokenCheck_;
+  }
+  if (check) return check(token);
+  return std::nullopt;
 }
 
 HttpAnswer YouTubeSim::Broadcasts(const HttpExchange& request) {
+  const std::optional<std::string> caller = Authorize(request);
   std::lock_guard lock{lock_};
-  if (!Authorized(request)) return HttpAnswer::Json(ApiErrorBody(401, "authError"), 401);
+  if (!caller) return HttpAnswer::Json(ApiErrorBody(401, "authError"), 401);
   if (request.Query("mine") != "true" || request.Query("part") != "snippet") {
     return HttpAnswer::Json(ApiErrorBody(400, "invalidParameter"), 400);
   }
   Json items = Json::array();
-  const auto channel = channels_.find(ownChannel_);
+  const std::string own = caller->empty() ? ownChannel_ : *caller;
+  const auto channel = channels_.find(own);
   if (channel != channels_.end() && !channel->second.liveVideoId.empty()) {
     const Chat& chat = chats_[channel->second.liveVideoId];
     items.push_back({{"kind", "youtube#liveBroadcast"},
                      {"id", channel->second.liveVideoId},
                      {"snippet",
-                      {{"channelId", ownChannel_},
+                      {{"channelId", own},
                        {"title", channel->second.title + " live"},
                        {"liveChatId", chat.liveChatId}}}});
   }
@@ -342,8 +357,9 @@ HttpAnswer YouTubeSim::Broadcasts(const HttpExchange& request) {
 }
 
 HttpAnswer YouTubeSim::Videos(const HttpExchange& request) {
+  const bool authorized = Authorize(request).has_value();
   std::lock_guard lock{lock_};
-  if (!Authorized(request)) return HttpAnswer::Json(ApiErrorBody(401, "authError"), 401);
+  if (!authorized) return HttpAnswer::Json(ApiErrorBody(401, "authError"), 401);
   Json items = Json::array();
   const std::string videoId = request.Query("id");
   const auto chat = chats_.find(videoId);
@@ -363,8 +379,9 @@ HttpAnswer YouTubeSim::Videos(const HttpExchange& request) {
 }
 
 HttpAnswer YouTubeSim::Messages(const HttpExchange& request) {
+  const bool authorized = Authorize(request).has_value();
   std::lock_guard lock{lock_};
-  if (!Authorized(request)) return HttpAnswer::Json(ApiErrorBody(401, "authError"), 401);
+  if (!authorized) return HttpAnswer::Json(ApiErrorBody(401, "authError"), 401);
   const std::string liveChatId = request.Query("liveChatId");
   auto chat = std::find_if(chats_.begin(), chats_.end(), [&](const auto& entry) {
     return !liveChatId.empty() && entry.second.liveChatId == liveChatId;

@@ -6,10 +6,12 @@
 // Data API (they may be the same). Every operation is thread-safe.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/SimServer.h"
@@ -41,8 +43,15 @@ class YouTubeSim {
   void EndStream(const std::string& channelId);
   // The channel whose stream the Data API's "mine=true" broadcast lookup returns.
   void SetOwnChannel(const std::string& channelId);
-  // The bearer token the Data API accepts; empty (the default) accepts any.
+  // The bearer token the Data API accepts; empty (the default) accepts any unless a token
+  // check is set.
   void SetAcceptedToken(const std::string& token);
+  // Resolves a bearer token other than the accepted one to its channel id, or nothing when it is
+  // not valid; with a check set, only the tokens it or SetAcceptedToken accept pass. The own
+  // broadcast lookup then answers the stream of the token's channel. Called on a server thread
+  // without this object's lock held.
+  using TokenCheck = std::function<std::optional<std::string>(std::string_view token)>;
+  void SetTokenCheck(TokenCheck check);
 
   // --- Chat traffic ---
   // Appends an event to the video's chat (both the page feed and the Data API see it). Fills an
@@ -102,7 +111,9 @@ class YouTubeSim {
   HttpAnswer Broadcasts(const HttpExchange& request);
   HttpAnswer Videos(const HttpExchange& request);
   HttpAnswer Messages(const HttpExchange& request);
-  bool Authorized(const HttpExchange& request) const;              // with lock_ held
+  // The caller of a Data API request: nothing when its token is refused, else the channel id
+  // the token check gave (empty without one). Takes lock_ itself.
+  std::optional<std::string> Authorize(const HttpExchange& request) const;
   bool VersionAccepted(const std::string& version) const;          // with lock_ held
   HttpAnswer FeedAnswer(const std::string& videoId, size_t from);  // with lock_ held
 
@@ -114,6 +125,7 @@ class YouTubeSim {
   std::map<std::string, Chat> chats_;           // by video id
   std::string ownChannel_;
   std::string acceptedToken_;
+  TokenCheck tokenCheck_;
   std::string clientVersion_{"2.20240501.01.00"};
   size_t padding_{300 * 1024};
   bool legacyMarker_{false};

@@ -57,7 +57,9 @@ TEST(ChatPrinter, JsonStreamReportsRowsDeletionsAndStatusChangesOnce) {
                                   {"platform", "kick"},
                                   {"state", "connected"},
                                   {"channel", "chan"},
-                                  {"detail", ""}}));
+                                  {"detail", ""},
+                                  {"signedIn", false},
+                                  {"canSend", false}}));
   EXPECT_EQ(lines[5], (json::Json{{"type", "deleted"}, {"id", "kick-1"}}));
 }
 

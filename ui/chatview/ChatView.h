@@ -13,7 +13,7 @@
 #include "core/ChatMessage.h"
 #include "ui/chatview/EmoteBitmaps.h"
 #include "ui/chatview/LayoutCache.h"
-#include "ui/chatview/ModAction.h"
+#include "core/ModAction.h"
 #include "ui/chatview/RowLayout.h"
 #include "ui/chatview/RowPainter.h"
 #include "ui/chatview/RowStyle.h"
@@ -36,6 +36,7 @@ class ChatView : public QAbstractScrollArea {
 
  public:
   using RowLayout = vlo::RowLayout;
+  // Moderation asked for from the row menu; the int is 0, or the time-out in seconds.
   using ModerateCallback = std::function<void(const plx::ChatMessage&, ModAction, int)>;
   using CanModerateCallback = std::function<bool(plx::PlatformId)>;
 

@@ -5,28 +5,13 @@
 
 #include "ui/chatview/ChatView.h"
 #include "ui/toolkit/ChoiceDialog.h"
+#include "ui/toolkit/Controls.h"
 #include "ui/toolkit/KitColors.h"
 #include "ui/toolkit/UiKit.h"
 
 namespace vlo {
 
 namespace {
-
-void StyleMenu(QMenu& menu) {
-  const WindowPalette& p{UiKit::Palette()};
-  QPalette colors{menu.palette()};
-  colors.setColor(QPalette::Window, ToQColor(p.surface));
-  colors.setColor(QPalette::Base, ToQColor(p.surface));
-  colors.setColor(QPalette::WindowText, ToQColor(kPrimaryText));
-  colors.setColor(QPalette::Text, ToQColor(kPrimaryText));
-  colors.setColor(QPalette::ButtonText, ToQColor(kPrimaryText));
-  colors.setColor(QPalette::Highlight, ToQColor(blend(p.hoverTint, p.surface, 40)));
-  colors.setColor(QPalette::HighlightedText, ToQColor(kWhite));
-  colors.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(kMutedText));
-  colors.setColor(QPalette::Disabled, QPalette::Text, ToQColor(kMutedText));
-  colors.setColor(QPalette::Disabled, QPalette::ButtonText, ToQColor(kMutedText));
-  menu.setPalette(colors);
-}
 
 QAction* AddCommand(QMenu& menu, const QString& text, int command, bool enabled = true) {
   QAction* action{menu.addAction(text)};

@@ -3,16 +3,21 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QToolTip>
 
+#include "actions/Actions.h"
 #include "core/AppPaths.h"
 #include "emotes/EmoteTypes.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/chatview/RowStyle.h"
+#include "ui/mainwindow/ComposeBar.h"
+#include "ui/mainwindow/ComposeModel.h"
 #include "ui/mainwindow/HeaderIcons.h"
+#include "ui/settings/SettingsWindow.h"
 #include "ui/themes/Theme.h"
 #include "ui/toolkit/Drawing.h"
 #include "ui/toolkit/KitColors.h"
@@ -33,6 +38,21 @@ const char* PillTitle(int i) {
   return kTitles[i];
 }
 
+// Carries a finished sign-in from the sign-in worker to the window thread.
+class SignInFinished final : public QEvent {
+ public:
+  explicit SignInFinished(plx::OAuthLoginResult result)
+      : QEvent{kSignInFinishedEvent}, result_{std::move(result)} {}
+  const plx::OAuthLoginResult& Result() const { return result_; }
+
+ private:
+  plx::OAuthLoginResult result_;
+};
+
+size_t Slot(plx::PlatformId platform) {
+  return platform == plx::PlatformId::YouTube ? 1 : platform == plx::PlatformId::Kick ? 2 : 0;
+}
+
 }  // namespace
 
 ChatWindow::ChatWindow(Options options)
@@ -40,8 +60,10 @@ ChatWindow::ChatWindow(Options options)
   stored_ = LoadChatSettings(options_.dataFolder);
   applied_ = stored_;
 
-  AccountOperations& accounts = options_.accounts ? *options_.accounts : noAccounts_;
-  hub_ = std::make_unique<ChatHub>(accounts);
+  // Throws when the data folder cannot be created; the caller reports it.
+  store_ = std::make_unique<SecretStore>(options_.dataFolder);
+  accounts_ = std::make_unique<AccountService>(*store_, options_.endpoints, options_.openUrl);
+  hub_ = std::make_unique<ChatHub>(*accounts_);
   hub_->SetTargets(options_.targetOverride.value_or(
       ChatTargets{stored_.twitchChannel, stored_.kickChannel, stored_.youtubeTarget}));
   hub_->SetShowAlerts(stored_.showAlerts);
@@ -64,13 +86,22 @@ ChatWindow::ChatWindow(Options options)
   // Called on catalogue worker threads.
   emotes_->SetOnChange(
       [poster = poster_, this] { poster->PostCoalesced(kEmoteReportsEvent, emoteReportPending_); });
-  view_->SetModerationCallbacks({}, [this](plx::PlatformId platform) {
-    const size_t slot = platform == plx::PlatformId::YouTube ? 1
-                        : platform == plx::PlatformId::Kick  ? 2
-                                                             : 0;
-    return statuses_[slot].canSend;
-  });
+  view_->SetModerationCallbacks(
+      [this](const plx::ChatMessage& message, ModAction action, int seconds) {
+        Moderate(message, action, seconds);
+      },
+      [this](plx::PlatformId platform) { return statuses_[Slot(platform)].canSend; });
   if (stored_.thirdPartyEmotes) emotes_->FetchGlobals();
+
+  compose_ = std::make_unique<ComposeBar>(this, kit_);
+  compose_->SetOnSend([this] { SendCompose(); });
+  compose_->SetOnTargetMenu([this] { ShowTargetMenu(); });
+  settings_ = std::make_unique<SettingsWindow>(this, *this, HostOf(options_.endpoints.portal));
+
+  // Called on the sign-in worker: the result travels to the window thread as an event.
+  accounts_->SetSignInObserver([poster = poster_](const plx::OAuthLoginResult& result) {
+    poster->Post(std::make_unique<SignInFinished>(result));
+  });
 
   // Called on reader threads; a burst of changes posts one event.
   hub_->SetChangedCallback(
@@ -88,7 +119,11 @@ ChatWindow::~ChatWindow() {
   emotes_->SetOnChange({});
   images_->SetOnArrival({});
   emotes_->Stop();
+  accounts_->SetSignInObserver({});
+  accounts_->Shutdown();
   hub_->Stop();
+  WaitForBackgroundTasks();
+  settings_.reset();
   // The view holds the catalogue and the cache: it goes before them.
   delete view_;
   view_ = nullptr;
@@ -140,9 +175,14 @@ void ChatWindow::RefreshFromHub() {
     rows_ = hub_->Snapshot();
     RefreshRows();
   }
+  UpdateComposeBar();
+  // An open settings window shows sign-ins as the hub learns of them (readers restart after one).
+  settings_->RefreshAccounts();
   ++refreshCount_;
   update(0, 0, width(), kHeaderHeight);
 }
+
+void ChatWindow::UpdateComposeBar() { compose_->Update(statuses_, stored_.sendTarget); }
 
 void ChatWindow::RefreshRows() {
   const EmptyTexts texts = EmptyViewTexts(statuses_, stored_.filter);
@@ -180,6 +220,10 @@ bool ChatWindow::event(QEvent* event) {
   }
   if (event->type() == kEmoteReportsEvent) {
     ReportEmoteFetches();
+    return true;
+  }
+  if (event->type() == kSignInFinishedEvent) {
+    OnSignInFinished(static_cast<SignInFinished*>(event)->Result());
     return true;
   }
   if (event->type() == QEvent::ToolTip) {
@@ -235,9 +279,11 @@ void ChatWindow::ClickItem(int item) {
       Save();
       update();
       break;
+    case kItemGear:
+      OpenSettings();
+      break;
     default:
-      // The gear opens the settings window and the banner the update prompt; neither exists in
-      // this window yet.
+      // The banner's update prompt comes with the updater.
       break;
   }
 }
@@ -279,6 +325,8 @@ void ChatWindow::Save() {
 }
 
 void ChatWindow::closeEvent(QCloseEvent* event) {
+  // An open settings window closes first, unsaved (its previews are undone).
+  if (settings_->IsOpen()) settings_->RequestClose();
   RecordPlacement();
   Save();
   event->accept();
@@ -289,6 +337,7 @@ void ChatWindow::closeEvent(QCloseEvent* event) {
 void ChatWindow::DoLayout() {
   layout_ = ComputeLayout(width(), height(), false);
   view_->setGeometry(layout_.chat);
+  compose_->SetGeometry(layout_);
 }
 
 void ChatWindow::resizeEvent(QResizeEvent*) { DoLayout(); }

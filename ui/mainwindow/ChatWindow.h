@@ -6,28 +6,41 @@
 #include <array>
 #include <atomic>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
-#include "core/Accounts.h"
+#include "accounts/AccountService.h"
+#include "accounts/SecretStore.h"
 #include "core/ChatHub.h"
 #include "core/ChatSettings.h"
 #include "core/Endpoints.h"
+#include "core/ModAction.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
 #include "ui/mainwindow/HeaderModel.h"
 #include "ui/mainwindow/PostTarget.h"
+#include "ui/settings/SettingsHost.h"
 #include "ui/toolkit/UiKit.h"
+
+class QMenu;
 
 namespace vlo {
 
 class ChatView;
+class ComposeBar;
+class SettingsWindow;
 
-// The program's main window: owns the long-lived components, paints the header with one pill
-// per platform and the pin and gear buttons, hosts the chat view, and brings worker results
-// back to the window thread as posted events. Window thread only unless a member says otherwise.
-class ChatWindow : public QWidget {
+// The program's main window: owns the long-lived components (secret store, account service, hub,
+// image cache, emote catalogue), paints the header with one pill per platform and the pin and
+// gear buttons, hosts the chat view and the compose bar, opens the settings window, and brings
+// worker results back to the window thread as posted events. Window thread only unless a member
+// says otherwise.
+class ChatWindow : public QWidget, public SettingsHost {
   Q_OBJECT
 
  public:
@@ -39,8 +52,8 @@ class ChatWindow : public QWidget {
     std::optional<ChatTargets> targetOverride;
     // Registers each platform's reader with the hub before it starts.
     std::function<void(ChatHub&)> registerReaders;
-    // Not owned; when null the window reads anonymously.
-    AccountOperations* accounts{nullptr};
+    // Opens the portal's sign-in page in the user's browser.
+    UrlOpener openUrl;
     // False leaves the settings file untouched (a screenshot run beside a running instance).
     bool saveSettings{true};
   };
@@ -51,9 +64,20 @@ class ChatWindow : public QWidget {
   // Places and shows the window, then starts the hub.
   void Open();
 
+  // --- SettingsHost ---
+  PlatformStatus GetStatus(plx::PlatformId platform) override;
+  std::optional<plx::PlatformId> PendingSignIn() override;
+  void StartSignIn(plx::PlatformId platform) override;
+  void SignOut(plx::PlatformId platform) override;
+  void CancelSignIn() override;
+  void ApplySettings(const ChatSettings& settings) override;
+
   // State for tests and the screenshot mode.
   ChatHub& Hub() { return *hub_; }
+  AccountService& Accounts() { return *accounts_; }
   ChatView& View() { return *view_; }
+  ComposeBar& Compose() { return *compose_; }
+  SettingsWindow* Settings() { return settings_.get(); }
   const ChatSettings& StoredSettings() const { return stored_; }
   const std::array<PlatformStatus, 3>& Statuses() const { return statuses_; }
   int Filter() const { return stored_.filter; }
@@ -65,10 +89,25 @@ class ChatWindow : public QWidget {
 
   // Header actions, also used by tests.
   void ClickItem(int item);
-  void ApplySettings(const ChatSettings& settings);
   // Handles the reports of finished emote fetches (normally on the posted event).
   void ReportEmoteFetches();
   void RefreshFromHub();
+
+  // Compose bar actions, also used by tests.
+  void SendCompose();
+  void ShowTargetMenu();
+  // The send-target menu as ShowTargetMenu offers it, and acting on its choice 1..4.
+  std::unique_ptr<QMenu> TargetMenu();
+  void ChooseSendTarget(int choice);
+  // Runs the moderation on a background task and reports it with a system line.
+  void Moderate(const plx::ChatMessage& message, ModAction action, int seconds);
+  // Opens the settings window over this one (it closes by itself).
+  void OpenSettings();
+
+  // Runs `task` on a thread of its own; the window waits for every task before it goes.
+  void RunInBackground(std::function<void()> task);
+  // Waits for every background task started so far (tests).
+  void WaitForBackgroundTasks();
 
  protected:
   bool event(QEvent* event) override;
@@ -82,6 +121,10 @@ class ChatWindow : public QWidget {
 
  private:
   void DoLayout();
+  void UpdateComposeBar();
+  void RestartInBackground(plx::PlatformId platform);
+  void OnSignInFinished(const plx::OAuthLoginResult& result);
+  void SettingsClosed(bool saved, const ChatSettings& chosen);
   void ClearHot();
   void RefreshRows();
   void PaintHeader(QPainter& painter);
@@ -92,12 +135,15 @@ class ChatWindow : public QWidget {
   Options options_;
   ChatSettings stored_;
   ChatSettings applied_;
-  NoAccounts noAccounts_;
+  std::unique_ptr<SecretStore> store_;
+  std::unique_ptr<AccountService> accounts_;
   std::unique_ptr<ChatHub> hub_;
   std::unique_ptr<ImageCache> images_;
   std::unique_ptr<EmoteRegistry> emotes_;
   UiKit kit_;
   ChatView* view_{nullptr};  // child widget, owned by Qt
+  std::unique_ptr<ComposeBar> compose_;
+  std::unique_ptr<SettingsWindow> settings_;
 
   std::shared_ptr<PostTarget> poster_;
   std::atomic<bool> hubChangePending_{false};    // set by worker threads, cleared on refresh
@@ -117,6 +163,9 @@ class ChatWindow : public QWidget {
   QTimer refreshTimer_;
   int alpha_{255};
   bool opened_{false};
+
+  std::mutex tasksLock_;  // guards tasks_; taken on the window thread only
+  std::vector<std::future<void>> tasks_;
 };
 
 }  // namespace vlo

@@ -11,6 +11,7 @@ namespace vlo {
 
 // Event types the main window receives from other threads.
 inline const QEvent::Type kHubChangedEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+inline const QEvent::Type kSignInFinishedEvent = static_cast<QEvent::Type>(QEvent::User + 2);
 inline const QEvent::Type kEmoteReportsEvent = static_cast<QEvent::Type>(QEvent::User + 3);
 
 // Posts events to a window from any thread, and safely does nothing once the window has
@@ -24,6 +25,12 @@ class PostTarget {
     if (pending.exchange(true)) return;
     std::lock_guard lock{mutex_};
     if (target_) QCoreApplication::postEvent(target_, new QEvent{type});
+  }
+
+  // Any thread. Posts `event` (taking it over); once detached the event is simply dropped.
+  void Post(std::unique_ptr<QEvent> event) {
+    std::lock_guard lock{mutex_};
+    if (target_) QCoreApplication::postEvent(target_, event.release());
   }
 
   // Window thread, before the target is destroyed.

@@ -1,9 +1,13 @@
 #include "ui/toolkit/Controls.h"
 
+#include <QMenu>
+
 #include "ui/toolkit/KitButton.h"
 #include "ui/toolkit/KitCheckBox.h"
+#include "ui/toolkit/KitColors.h"
 #include "ui/toolkit/KitEdit.h"
 #include "ui/toolkit/KitLabel.h"
+#include "ui/toolkit/UiKit.h"
 
 namespace vlo {
 
@@ -44,6 +48,22 @@ void SetButtonKind(KitButton* button, ButtonKind kind) {
 
 void SetCueText(KitEdit* edit, const QString& text) {
   if (edit) edit->SetCueText(text);
+}
+
+void StyleMenu(QMenu& menu) {
+  const WindowPalette& p{UiKit::Palette()};
+  QPalette colors{menu.palette()};
+  colors.setColor(QPalette::Window, ToQColor(p.surface));
+  colors.setColor(QPalette::Base, ToQColor(p.surface));
+  colors.setColor(QPalette::WindowText, ToQColor(kPrimaryText));
+  colors.setColor(QPalette::Text, ToQColor(kPrimaryText));
+  colors.setColor(QPalette::ButtonText, ToQColor(kPrimaryText));
+  colors.setColor(QPalette::Highlight, ToQColor(blend(p.hoverTint, p.surface, 40)));
+  colors.setColor(QPalette::HighlightedText, ToQColor(kWhite));
+  colors.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(kMutedText));
+  colors.setColor(QPalette::Disabled, QPalette::Text, ToQColor(kMutedText));
+  colors.setColor(QPalette::Disabled, QPalette::ButtonText, ToQColor(kMutedText));
+  menu.setPalette(colors);
 }
 
 }  // namespace vlo

@@ -4,6 +4,7 @@
 
 #include "ui/toolkit/ButtonStyle.h"
 
+class QMenu;
 class QWidget;
 
 namespace vlo {
@@ -26,5 +27,8 @@ KitLabel* CreateLabel(QWidget* parent, const UiKit& kit, int id, const QString& 
 
 void SetButtonKind(KitButton* button, ButtonKind kind);
 void SetCueText(KitEdit* edit, const QString& text);
+
+// Gives a popup menu the kit's surface, text and highlight colours.
+void StyleMenu(QMenu& menu);
 
 }  // namespace vlo

@@ -2,7 +2,7 @@
 
 namespace vlo {
 
-// Moderation asked for from the row menu; the int argument is 0, or the time-out in seconds.
+// A moderation action on one chat message: delete it, or time out or ban its author.
 enum class ModAction : int { Delete = 0, Timeout = 1, Ban = 2 };
 
 }  // namespace vlo

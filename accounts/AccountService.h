@@ -1,0 +1,112 @@
+#pragma once
+
+// The account service: sign-in through the portal, tokens kept fresh (through the portal or
+// directly at the platform), the signed-in user's identity, sign-out and revocation. Implements
+// the account operations the hub, the readers and the actions use.
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "accounts/Portal.h"
+#include "accounts/SecretStore.h"
+#include "core/Accounts.h"
+#include "core/Clock.h"
+#include "core/Endpoints.h"
+
+namespace vlo {
+
+// Opens a URL in the user's browser. Called on the thread that starts a sign-in.
+using UrlOpener = std::function<void(const std::string& url)>;
+
+class AccountService final : public AccountOperations {
+ public:
+  static constexpr int64_t kExpiryMarginMs = 60000;
+  static constexpr int64_t kSignInDeadlineMs = 600000;
+  static constexpr int64_t kPollIntervalMs = 3000;
+
+  // `store` and `clock` outlive the service. The portal bases come from `endpoints`.
+  AccountService(SecretStore& store, const Endpoints& endpoints, UrlOpener openUrl,
+                 Clock& clock = SystemClock());
+  ~AccountService() override;  // Shutdown
+  AccountService(const AccountService&) = delete;
+  AccountService& operator=(const AccountService&) = delete;
+
+  // --- Sign-in (window thread) ---
+  // Opens the portal's connect page and starts the worker that polls for the token. False with
+  // "Another sign-in is already in progress" while one runs.
+  bool StartSignIn(plx::PlatformId platform, std::string* error);
+  // Returns at once; the worker ends within about 100 ms while it waits, or when its current
+  // request returns, and reports Cancelled.
+  void CancelSignIn();
+  std::optional<plx::PlatformId> PendingSignIn() const;
+  // Called on the sign-in worker, without any lock held; must not block.
+  void SetSignInObserver(std::function<void(const plx::OAuthLoginResult&)> observer);
+  // Cancels a running sign-in and joins its worker (after its result was delivered).
+  void Shutdown();
+
+  // --- Tokens and accounts (any thread) ---
+  std::optional<plx::TokenRecord> GetToken(plx::PlatformId platform);
+  // Refreshes first when the token is about to expire; may block up to 15 s under the accounts
+  // lock while a refresh runs.
+  std::optional<plx::TokenRecord> GetFreshToken(plx::PlatformId platform) override;
+  std::string ClientIdFor(plx::PlatformId platform) override;
+  plx::AccountInfo AccountFromStore(plx::PlatformId platform) override;
+  plx::AccountInfo LookupAccount(plx::PlatformId platform) override;
+  // Erases the stored token (rewriting the file) and its refresh back-off.
+  void ForgetAccount(plx::PlatformId platform);
+  // Asks the portal to revoke a portal token (8 s, outcome ignored); nothing for other tokens.
+  void RevokeToken(plx::PlatformId platform, const plx::TokenRecord& token);
+
+ private:
+  // Skipped: the refresh could not even be asked for (no refresh token, no client).
+  enum class RefreshOutcome { Refreshed, Refused, TryLater, Skipped };
+  struct Refresh {
+    RefreshOutcome outcome{RefreshOutcome::TryLater};
+    plx::TokenRecord token;  // the refreshed record for Refreshed
+    int32_t retryAfter{0};   // seconds, from the answer of a failed attempt
+  };
+
+  std::string OpenConnectPage(plx::PlatformId platform);
+  void RunSignIn(plx::PlatformId platform, std::string verifier);
+  plx::OAuthLoginResult PollHandoff(plx::PlatformId platform, const std::string& verifier);
+  plx::OAuthLoginResult FinishSignIn(plx::PlatformId platform, const json::Json& body);
+  void PauseForRetry(int32_t retryAfterSec, int64_t deadline);
+  void WaitOrCancel(int64_t ms);
+
+  Refresh RefreshThroughPortal(plx::PlatformId platform, plx::TokenRecord token);
+  Refresh RefreshDirect(plx::PlatformId platform, const plx::TokenRecord& token,
+                        const plx::OAuthClient& client);
+  std::optional<plx::TokenRecord> RefreshOwnToken(plx::PlatformId platform,
+                                                  const plx::TokenRecord& token);
+  std::optional<plx::TokenRecord> RefreshPortalToken(plx::PlatformId platform,
+                                                     const plx::TokenRecord& token);
+  std::optional<plx::AccountInfo> AskPlatform(plx::PlatformId platform,
+                                              const plx::TokenRecord& token);
+  void RememberIdentity(plx::PlatformId platform, const plx::TokenRecord& asked,
+                        const plx::AccountInfo& answer);
+
+  SecretStore& store_;
+  const Endpoints endpoints_;
+  const PortalBases portal_;
+  const UrlOpener openUrl_;
+  Clock& clock_;
+
+  mutable std::mutex observerLock_;  // guards observer_
+  std::function<void(const plx::OAuthLoginResult&)> observer_;
+  std::atomic<bool> busy_{false};
+  std::atomic<bool> cancel_{false};
+  std::atomic<int32_t> pendingPlatform_{-1};
+  std::thread worker_;  // started and joined on the window thread only
+
+  // The accounts lock: every read-modify-write of stored tokens; taken before the store's lock.
+  std::mutex accountsLock_;
+  std::map<plx::PlatformId, int64_t> refreshNotBefore_;  // guarded by accountsLock_
+  int64_t refreshBackoffMs_{30000};                      // guarded by accountsLock_
+};
+
+}  // namespace vlo

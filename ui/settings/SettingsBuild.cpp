@@ -1,0 +1,176 @@
+#include "ui/settings/SettingsWindow.h"
+#include "ui/settings/ThemeSwatch.h"
+#include "ui/toolkit/Controls.h"
+#include "ui/toolkit/KitButton.h"
+#include "ui/toolkit/KitCheckBox.h"
+#include "ui/toolkit/KitColors.h"
+#include "ui/toolkit/KitEdit.h"
+#include "ui/toolkit/KitLabel.h"
+
+namespace vlo {
+
+namespace {
+
+constexpr int kStatic{-1};  // command id of texts that send no commands
+constexpr Rgb kHintText{Hex(0x9A94A4)};
+constexpr Rgb kErrorText{Hex(0xFFC0C8)};
+
+struct PlatformTexts {
+  const char* cue;
+  const char* hint;
+};
+
+constexpr PlatformTexts kPlatformTexts[]{
+    {"Your own channel - or type any channel name",
+     "Any public channel can be read without signing in. Sign in to chat and moderate."},
+    {"Your own live stream - or a live video link / @channel",
+     "Beta: if YouTube chat does not show up, enter the channel name (@name) here. Moderate "
+     "YouTube chat on YouTube itself. Sign in with Google to chat."},
+    {"Your own channel - or type any channel name",
+     "Any public channel can be read without signing in. Sign in to chat."},
+};
+
+constexpr const char* kOptionLabels[]{"Text size", "Name colours", "Spacing", "Opacity"};
+constexpr const char* kOptionTexts[][4]{
+    {"Small", "Normal", "Large"},
+    {"Viewer colours", "Softer", "Platform"},
+    {"Comfy", "Compact"},
+    {"100%", "90%", "80%", "70%"},
+};
+constexpr int kOptionBases[]{SettingsWindow::kTextSize, SettingsWindow::kNameStyle,
+                             SettingsWindow::kSpacing, SettingsWindow::kOpacity};
+
+// Switch texts in command order (300..304).
+constexpr const char* kSwitchTexts[]{"Keep window on top", "Show message times",
+                                     "Show alerts (subs, raids, Super Chats)", "Animated emotes",
+                                     "7TV, BTTV and FFZ emotes"};
+// The order in which the switches are laid out and reached with Tab.
+constexpr int kSwitchTabOrder[]{0, 1, 4, 3, 2};
+
+void Recolour(KitLabel* label, Rgb color) {
+  QPalette colors{label->palette()};
+  colors.setColor(QPalette::WindowText, ToQColor(color));
+  label->setPalette(colors);
+}
+
+// A wrapping 12-unit text in the muted colour, as hints and the footer are.
+void MakeNote(KitLabel* label, const UiKit& kit) {
+  label->setFont(kit.smallFont);
+  label->setWordWrap(true);
+  Recolour(label, kHintText);
+}
+
+}  // namespace
+
+void SettingsWindow::Watch(QWidget* control, int id) {
+  control->installEventFilter(this);
+  if (auto* button{qobject_cast<QAbstractButton*>(control)}) {
+    connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  }
+}
+
+void SettingsWindow::CreateControls() {
+  // Tab order follows the order of creation.
+  title_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Settings"), false, true);
+  const char* pages[]{"Channels & accounts", "Look & feel"};
+  for (int page{0}; page < 2; ++page) {
+    pageButtons_[page] = CreateButton(this, kit_, kPageButton + page, pages[page],
+                                      page == 0 ? ButtonKind::Primary : ButtonKind::Plain);
+    Watch(pageButtons_[page], kPageButton + page);
+  }
+
+  for (int i{0}; i < 3; ++i) {
+    accountLines_[i] = CreateLabel(this, kit_, kStatic, QString{}, true, false);
+    accountButtons_[i] =
+        CreateButton(this, kit_, kAccountButton + i, QStringLiteral("Sign in"), ButtonKind::Plain);
+    Watch(accountButtons_[i], kAccountButton + i);
+    edits_[i] = CreateEdit(this, kit_, kChannelEdit + i, false, false);
+    edits_[i]->setFont(kit_.bodyFont);
+    edits_[i]->setMaxLength(200);
+    SetCueText(edits_[i], kPlatformTexts[i].cue);
+    Watch(edits_[i], kChannelEdit + i);
+    hints_[i] = CreateLabel(this, kit_, kStatic, kPlatformTexts[i].hint, false, false);
+    MakeNote(hints_[i], kit_);
+    hints_[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pageControls_[0].insert(pageControls_[0].end(),
+                            {accountLines_[i], accountButtons_[i], edits_[i], hints_[i]});
+  }
+
+  themeLabel_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Theme"), false, false);
+  themeLabel_->setFont(kit_.semiboldFont);
+  pageControls_[1].push_back(themeLabel_);
+  int n{0};
+  for (const Theme& theme : ThemeTable()) {
+    auto* swatch{new ThemeSwatch{theme, kit_, this}};
+    swatch->setProperty("commandId", kSwatch + n);
+    Watch(swatch, kSwatch + n);
+    swatches_.push_back(swatch);
+    pageControls_[1].push_back(swatch);
+    ++n;
+  }
+  themeLine_ = CreateLabel(this, kit_, kStatic, QString{}, false, false);
+  MakeNote(themeLine_, kit_);
+  themeLine_->setWordWrap(false);
+  pageControls_[1].push_back(themeLine_);
+
+  for (size_t row{0}; row < optionLabels_.size(); ++row) {
+    optionLabels_[row] = CreateLabel(this, kit_, kStatic, kOptionLabels[row], true, false);
+    pageControls_[1].push_back(optionLabels_[row]);
+    for (int k{0}; k < kOptionCounts[row]; ++k) {
+      const int id{kOptionBases[row] + k};
+      KitButton* button{CreateButton(this, kit_, id, kOptionTexts[row][k], ButtonKind::Plain)};
+      Watch(button, id);
+      optionButtons_[row].push_back(button);
+      pageControls_[1].push_back(button);
+    }
+  }
+
+  for (int index : kSwitchTabOrder) {
+    switches_[index] = CreateCheckBox(this, kit_, kSwitch + index, kSwitchTexts[index]);
+    Watch(switches_[index], kSwitch + index);
+    pageControls_[1].push_back(switches_[index]);
+  }
+
+  error_ = CreateLabel(this, kit_, kStatic, QString{}, false, false);
+  Recolour(error_, kErrorText);
+  error_->setWordWrap(true);
+  footer_ = CreateLabel(this, kit_, kStatic,
+                        QStringLiteral("Free to use. Sign-in runs through ") +
+                            QString::fromStdString(portalDomain_) + QStringLiteral("."),
+                        false, false);
+  MakeNote(footer_, kit_);
+  cancel_ = CreateButton(this, kit_, kCancel, QStringLiteral("Cancel"), ButtonKind::Plain);
+  Watch(cancel_, kCancel);
+  save_ = CreateButton(this, kit_, kSave, QStringLiteral("Save"), ButtonKind::Primary);
+  Watch(save_, kSave);
+}
+
+void SettingsWindow::PlaceControls() {
+  const SettingsLayout& l{layout_};
+  setFixedSize(l.clientWidth, l.clientHeight);
+  title_->setGeometry(l.title);
+  for (int page{0}; page < 2; ++page) pageButtons_[page]->setGeometry(l.pageButtons[page]);
+  for (int i{0}; i < 3; ++i) {
+    const PlatformRowLayout& row{l.platforms[i]};
+    accountLines_[i]->setGeometry(row.accountLine);
+    accountButtons_[i]->setGeometry(row.accountButton);
+    edits_[i]->setGeometry(row.edit);
+    hints_[i]->setGeometry(row.hint);
+  }
+  themeLabel_->setGeometry(l.themeLabel);
+  for (size_t n{0}; n < swatches_.size() && n < l.swatches.size(); ++n)
+    swatches_[n]->setGeometry(l.swatches[n]);
+  themeLine_->setGeometry(l.themeLine);
+  for (size_t row{0}; row < optionLabels_.size(); ++row) {
+    optionLabels_[row]->setGeometry(l.options[row].label);
+    for (size_t k{0}; k < optionButtons_[row].size(); ++k)
+      optionButtons_[row][k]->setGeometry(l.options[row].buttons[k]);
+  }
+  for (size_t i{0}; i < switches_.size(); ++i) switches_[i]->setGeometry(l.switches[i]);
+  error_->setGeometry(l.error);
+  footer_->setGeometry(l.footer);
+  cancel_->setGeometry(l.cancel);
+  save_->setGeometry(l.save);
+}
+
+}  // namespace vlo

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QRect>
+#include <array>
+#include <vector>
+
+namespace vlo {
+
+// One platform's block on the "Channels & accounts" page.
+struct PlatformRowLayout {
+  QRect nameBand;
+  QRect accountLine;
+  QRect accountButton;
+  QRect edit;
+  QRect hint;
+  int separatorY{};  // the one-pixel line above the row
+};
+
+struct OptionRowLayout {
+  QRect label;
+  std::vector<QRect> buttons;
+};
+
+// Where every element of the settings window goes. Rectangles are in the window's client area.
+struct SettingsLayout {
+  int clientWidth{};
+  int clientHeight{};
+  int separatorLeft{};
+  int separatorRight{};  // exclusive
+  QRect title;
+  std::array<QRect, 2> pageButtons;
+  std::array<PlatformRowLayout, 3> platforms;  // Twitch, YouTube, Kick
+  QRect themeLabel;
+  std::vector<QRect> swatches;  // one per theme, in table order
+  QRect themeLine;
+  int pageSeparatorY{};                    // above the option rows
+  std::array<OptionRowLayout, 4> options;  // text size, name colours, spacing, opacity
+  std::array<QRect, 5> switches;           // in command order 300..304
+  QRect error;
+  QRect cancel;
+  QRect save;
+  QRect footer;
+};
+
+// Buttons per option row, top to bottom.
+inline constexpr std::array<int, 4> kOptionCounts{3, 3, 2, 4};
+
+// The layout for `themeCount` swatches at `dpi`: every position and length is worked out at 96
+// DPI and then scaled on its own as the toolkit scales (units × dpi / 96).
+SettingsLayout ComputeSettingsLayout(int themeCount, int dpi);
+
+// Top-left corner for a window of `size` centred on `owner` and then moved into `workArea`; when
+// it does not fit, its left and top edges stay inside.
+QPoint PlaceOverOwner(const QRect& owner, const QSize& size, const QRect& workArea);
+
+}  // namespace vlo

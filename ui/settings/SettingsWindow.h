@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/ChatSettings.h"
+#include "ui/settings/SettingsHost.h"
+#include "ui/settings/SettingsLayout.h"
+#include "ui/toolkit/UiKit.h"
+
+namespace vlo {
+
+class KitButton;
+class KitCheckBox;
+class KitEdit;
+class KitLabel;
+class ThemeSwatch;
+
+// The settings window: "Channels & accounts" (channel fields, sign-in per platform) and "Look &
+// feel" (theme, sizes, opacity and switches). Changes on the second page are previewed through
+// the host at once; Save checks the channel fields and hands the working copy back; Cancel,
+// Escape and closing discard it. Account actions act at once. One object, owned by the main
+// window and reused for every opening. Window thread only.
+class SettingsWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Command identifiers of the controls.
+  static constexpr int kPageButton{50};      // + page
+  static constexpr int kAccountButton{100};  // + platform row (Twitch, YouTube, Kick)
+  static constexpr int kChannelEdit{200};    // + platform row
+  static constexpr int kSwitch{300};         // on top, times, alerts, animated, providers
+  static constexpr int kTextSize{400};       // + size
+  static constexpr int kNameStyle{410};      // + style
+  static constexpr int kSpacing{420};        // comfy, compact
+  static constexpr int kOpacity{430};        // 100, 90, 80, 70 %
+  static constexpr int kSwatch{500};         // + theme index
+  static constexpr int kCancel{900};
+  static constexpr int kSave{901};
+
+  // Called when the window closes: saved is false for Cancel, Escape, the caption's close and
+  // RequestClose; `settings` is the working copy (the validated one when saved).
+  using Completion = std::function<void(bool saved, const ChatSettings& settings)>;
+
+  // `portalDomain` ends the footer ("Sign-in runs through <domain>.").
+  SettingsWindow(QWidget* owner, SettingsHost& host, std::string portalDomain);
+
+  // Runs the window modally over its owner until it closes; true when the user saved, and then
+  // `settings` holds the saved copy. False at once when the window is already open.
+  bool ShowSettings(ChatSettings& settings);
+  // Opens without blocking; `done` runs once when the window closes. False when already open.
+  bool Open(const ChatSettings& settings, Completion done);
+  // Closes unsaved, as the main window does when it is asked to close.
+  void RequestClose();
+  // Rebuilds the three account rows from the host; nothing while closed.
+  void RefreshAccounts();
+  void ShowPage(int page);
+
+  bool IsOpen() const { return open_; }
+  int Page() const { return page_; }
+  const ChatSettings& Working() const { return working_; }
+  const SettingsLayout& Layout() const { return layout_; }
+  // The control with the given command identifier, or null.
+  QWidget* Control(int id) const;
+  QString ErrorText() const;
+  QString AccountLine(int row) const;
+  QString ThemeLineText() const;
+  QString FooterText() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void PlaceControls();
+  void Watch(QWidget* control, int id);
+  void OnCommand(int id);
+  void OnAccountButton(int row);
+  // Reads the switches, restyles the option buttons and swatches and previews the working copy.
+  void AfterOptionChange();
+  void ReadSwitches();
+  void UpdateOptionKinds();
+  bool Save();
+  void Finish(bool saved);
+  // Handles Escape and Enter from the window or any control; true when the key was used.
+  bool HandleKey(int key);
+  void PaintBadge(QPainter& painter, const QRect& nameBand, int nameWidth);
+
+  QPointer<QWidget> owner_;
+  SettingsHost& host_;
+  std::string portalDomain_;
+  UiKit kit_;
+  SettingsLayout layout_;
+  ChatSettings working_;
+  Completion done_;
+  int page_{0};
+  bool open_{false};
+
+  KitLabel* title_{nullptr};
+  std::array<KitButton*, 2> pageButtons_{};
+  std::array<KitLabel*, 3> accountLines_{};
+  std::array<KitButton*, 3> accountButtons_{};
+  std::array<KitEdit*, 3> edits_{};
+  std::array<KitLabel*, 3> hints_{};
+  KitLabel* themeLabel_{nullptr};
+  std::vector<ThemeSwatch*> swatches_;
+  KitLabel* themeLine_{nullptr};
+  std::array<KitLabel*, 4> optionLabels_{};
+  std::array<std::vector<KitButton*>, 4> optionButtons_{};
+  std::array<KitCheckBox*, 5> switches_{};
+  KitLabel* error_{nullptr};
+  KitLabel* footer_{nullptr};
+  KitButton* cancel_{nullptr};
+  KitButton* save_{nullptr};
+  // The controls shown only on page 0 and only on page 1.
+  std::array<std::vector<QWidget*>, 2> pageControls_{};
+};
+
+}  // namespace vlo
