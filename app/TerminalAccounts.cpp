@@ -79,13 +79,10 @@ int RunTerminalSignIn(plx::PlatformId platform, const Endpoints& endpoints,
   plx::OAuthLoginResult result;
   {
     std::unique_lock lock{gMutex};
-    bool cancelled = false;
-    while (!gResult) {
-      gChanged.wait(lock, [] { return gResult.has_value() || gCancel; });
-      if (gCancel && !cancelled) {
-        cancelled = true;
-        accounts.CancelSignIn();
-      }
+    gChanged.wait(lock, [] { return gResult.has_value() || gCancel; });
+    if (!gResult) {
+      accounts.CancelSignIn();  // the worker reports Cancelled within about 100 ms
+      gChanged.wait(lock, [] { return gResult.has_value(); });
     }
     result = *gResult;
   }

@@ -72,13 +72,13 @@ std::string KickDeleteFrame(int64_t chatroomId, std::string_view messageId) {
   return PusherEventFrame("App\\Events\\MessageDeletedEvent", ChatroomTopic(chatroomId), data);
 }
 
-std::string KickBanFrame(int64_t chatroomId, const KickViewer& user, bool permanent) {
+std::string KickBanFrame(int64_t chatroomId, const KickViewer& user, bool permanent, int minutes) {
   Json data = {
       {"id", "ban-" + std::to_string(user.id)},
       {"user", {{"id", user.id}, {"username", user.username}, {"slug", Slug(user.username)}}},
       {"banned_by", {{"id", 0}, {"username", "velaro_mod"}, {"slug", "velaro-mod"}}},
       {"permanent", permanent}};
-  if (!permanent) data["duration"] = 10;
+  if (!permanent) data["duration"] = minutes;
   return PusherEventFrame("App\\Events\\UserBannedEvent", ChatroomTopic(chatroomId), data);
 }
 

@@ -30,7 +30,9 @@ std::string PusherEventFrame(std::string_view event, std::string_view topic,
 std::string KickChatFrame(int64_t chatroomId, std::string_view messageId, const KickViewer& sender,
                           std::string_view content, std::string_view createdAt);
 std::string KickDeleteFrame(int64_t chatroomId, std::string_view messageId);
-std::string KickBanFrame(int64_t chatroomId, const KickViewer& user, bool permanent);
+// A time-out lasts `minutes`; a permanent ban carries no duration.
+std::string KickBanFrame(int64_t chatroomId, const KickViewer& user, bool permanent,
+                         int minutes = 10);
 std::string KickClearFrame(int64_t chatroomId);
 // A subscription arrives as two events: the channel's and the chatroom's.
 std::vector<std::string> KickSubscriptionFrames(int64_t chatroomId, int64_t channelId,

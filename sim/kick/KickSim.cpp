@@ -146,6 +146,18 @@ void KickSim::SetConfirmSubscriptions(bool on) {
   confirm_ = on;
 }
 
+std::vector<KickSimChannel> KickSim::Channels() const {
+  std::lock_guard lock{mutex_};
+  std::vector<KickSimChannel> channels;
+  for (const auto& entry : channels_) channels.push_back(entry.second);
+  return channels;
+}
+
+void KickSim::SetSentObserver(SentObserver observer) {
+  std::lock_guard lock{mutex_};
+  sentObserver_ = std::move(observer);
+}
+
 std::string KickSim::WebBase() const { return web_.BaseUrl(); }
 std::string KickSim::ApiBase() const { return api_.BaseUrl(); }
 std::string KickSim::PusherPattern() const { return pusher_.WsBaseUrl(); }
@@ -330,6 +342,7 @@ int KickSim::Emit(const std::string& topic, const std::string& frame) {
         targets.push_back(std::move(peer));
       }
     }
+    if (sentObserver_) sentObserver_(frame);
   }
   int sent{0};
   for (const auto& peer : targets) sent += peer->SendText(frame) ? 1 : 0;
@@ -344,6 +357,7 @@ int KickSim::EmitToSubscribed(const std::string& frame) {
       auto peer = client.peer.lock();
       if (peer && peer->IsOpen() && !client.topics.empty()) targets.push_back(std::move(peer));
     }
+    if (sentObserver_) sentObserver_(frame);
   }
   int sent{0};
   for (const auto& peer : targets) sent += peer->SendText(frame) ? 1 : 0;

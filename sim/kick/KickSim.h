@@ -72,6 +72,14 @@ class KickSim {
   void SetTokenCheck(TokenCheck check);
   // Whether subscriptions are confirmed with pusher_internal:subscription_succeeded (default on).
   void SetConfirmSubscriptions(bool on);
+  // The channels added so far, by slug.
+  std::vector<KickSimChannel> Channels() const;
+  // Sees every frame the Pusher server sends to subscribers (scripted, generated, replayed),
+  // whether or not a client is subscribed. Called on the sending thread with this object's lock
+  // held, so it must not call back into it; once SetSentObserver returns, the previous observer
+  // is not running and will not run again.
+  using SentObserver = std::function<void(std::string_view frame)>;
+  void SetSentObserver(SentObserver observer);
 
   // The bases to put in the program's endpoints.
   std::string WebBase() const;
@@ -130,6 +138,7 @@ class KickSim {
   KickRealtimeAnswer realtime_{KickRealtimeAnswer::Pusher};
   std::map<std::string, std::string> ownChannels_;  // token -> slug
   TokenCheck tokenCheck_;
+  SentObserver sentObserver_;
   bool confirm_{true};
   int rejections_{0};
   std::string lastRejection_;

@@ -131,6 +131,19 @@ void TwitchChatService::SetTokenCheck(TokenCheck check) {
 
 std::string TwitchChatService::ChatUrl() const { return server_.WsBaseUrl(); }
 
+std::optional<std::string> TwitchChatService::ChannelOfRoom(std::string_view roomId) const {
+  std::lock_guard lock{mutex_};
+  for (const auto& [channel, id] : rooms_) {
+    if (!roomId.empty() && id == roomId) return channel;
+  }
+  return std::nullopt;
+}
+
+void TwitchChatService::SetSentObserver(SentObserver observer) {
+  std::lock_guard lock{mutex_};
+  sentObserver_ = std::move(observer);
+}
+
 void TwitchChatService::OnMessage(const std::shared_ptr<WsPeer>& peer, const std::string& text) {
   const std::vector<std::string_view> lines = SplitLines(text);
   // PASS tokens go through the token check first, without the lock.
@@ -284,6 +297,7 @@ int TwitchChatService::SendToChannel(std::string_view channel, std::string_view 
     std::lock_guard lock{mutex_};
     if (channel.starts_with('#')) channel.remove_prefix(1);
     peers = PeersLocked(channel.empty() ? std::string_view{"\n"} : channel);
+    if (sentObserver_) sentObserver_(text);
   }
   return Broadcast(peers, text);
 }
@@ -293,6 +307,7 @@ int TwitchChatService::SendToAll(std::string_view text) {
   {
     std::lock_guard lock{mutex_};
     peers = PeersLocked({});
+    if (sentObserver_) sentObserver_(text);
   }
   return Broadcast(peers, text);
 }
@@ -435,6 +450,7 @@ void TwitchChatService::StartReplay(std::vector<std::string> lines, int interval
             return true;
           });
         }
+        if (sentObserver_) sentObserver_(line);
       }
       Broadcast(peers, Crlf(line));
       if (intervalMs > 0) {

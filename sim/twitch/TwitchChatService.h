@@ -60,6 +60,14 @@ class TwitchChatService {
   void SetTokenCheck(TokenCheck check);
   // The base for the program's "twitchChat" endpoint ("ws://127.0.0.1:PORT").
   std::string ChatUrl() const;
+  // The channel whose room id is `roomId`; nothing for an unknown room.
+  std::optional<std::string> ChannelOfRoom(std::string_view roomId) const;
+  // Sees every text sent to the clients of a channel (scripted, generated, replayed), whether
+  // or not a client is joined. Called on the sending thread with this service's lock held, so
+  // it must not call back into the service; once SetSentObserver returns, the previous observer
+  // is not running and will not run again.
+  using SentObserver = std::function<void(std::string_view text)>;
+  void SetSentObserver(SentObserver observer);
 
   // --- Scripting (any thread); each returns how many clients got the text ---
   // `text` is sent as one WebSocket message as is (it may hold several "\r\n"-ended lines).
@@ -118,6 +126,7 @@ class TwitchChatService {
   std::set<std::string, std::less<>> suspended_;
   std::map<std::string, std::string, std::less<>> tokens_;  // token -> login
   TokenCheck tokenCheck_;
+  SentObserver sentObserver_;
   std::vector<Client> clients_;
   std::map<std::string, size_t, std::less<>> joinCounts_;
   int pongs_{0};

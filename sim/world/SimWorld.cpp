@@ -25,6 +25,16 @@ std::function<std::optional<std::string>(std::string_view)> AccountOf(AccountsSi
   };
 }
 
+// The caller behind a valid token, for the chat APIs.
+CallerCheck CallerOf(AccountsSim& accounts, PlatformId platform) {
+  return [&accounts, platform](std::string_view token) -> std::optional<ApiCaller> {
+    std::optional<SimGrant> grant = accounts.Validate(platform, token);
+    if (!grant) return std::nullopt;
+    return ApiCaller{grant->account.id, grant->account.login, grant->account.displayName,
+                     std::move(grant->scopes), grant->clientId};
+  };
+}
+
 }  // namespace
 
 SimWorld::SimWorld(const SimWorldOptions& options) {
@@ -62,21 +72,49 @@ SimWorld::SimWorld(const SimWorldOptions& options) {
   endpoints_.youtubeWeb = youtubeWeb_.BaseUrl();
   endpoints_.youtubeApi = youtubeApi_.BaseUrl();
 
+  twitchApi_ =
+      std::make_unique<HelixChatApi>(helix_, *twitch_, CallerOf(*accounts_, PlatformId::Twitch));
+  kickChatApi_ =
+      std::make_unique<KickChatApi>(kickApi_, *kick_, CallerOf(*accounts_, PlatformId::Kick));
+  youtubeChatApi_ = std::make_unique<LiveChatApi>(youtubeApi_, youtube_->Sim(),
+                                                  CallerOf(*accounts_, PlatformId::YouTube));
+
   if (options.twitchRate > 0)
     twitch_->StartTraffic(kTwitchChannel, options.twitchRate, options.seed);
   if (options.kickRate > 0) kick_->StartTraffic(kKickChannel, options.kickRate, options.seed + 1);
 }
 
 SimWorld::~SimWorld() {
-  // Generators first, then the services (the chats before the accounts their token checks
-  // ask), then the servers (members, in reverse order).
+  // Generators first, then the chat APIs (their delayed work calls into the chats), then the
+  // services (the chats before the accounts their token checks ask), then the servers
+  // (members, in reverse order).
   twitch_->StopTraffic();
   kick_->StopTraffic();
+  youtubeChatApi_.reset();
+  kickChatApi_.reset();
+  twitchApi_.reset();
   youtube_.reset();
   kick_.reset();
   twitch_.reset();
   accounts_.reset();
   emotes_.reset();
+}
+
+void SimWorld::AddModerator(PlatformId platform, const std::string& channelId,
+                            const std::string& accountId) {
+  switch (platform) {
+    case PlatformId::Twitch:
+      twitchApi_->AddModerator(channelId, accountId);
+      break;
+    case PlatformId::Kick:
+      kickChatApi_->AddModerator(channelId, accountId);
+      break;
+    case PlatformId::YouTube:
+      youtubeChatApi_->AddModerator(channelId, accountId);
+      break;
+    default:
+      break;
+  }
 }
 
 ChatTargets SimWorld::DemoTargets() const {

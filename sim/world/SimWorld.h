@@ -12,8 +12,11 @@
 #include "sim/SimServer.h"
 #include "sim/accounts/AccountsSim.h"
 #include "sim/emotes/EmoteCatalogueSim.h"
+#include "sim/kick/KickChatApi.h"
 #include "sim/kick/KickSim.h"
+#include "sim/twitch/HelixChatApi.h"
 #include "sim/twitch/TwitchChatService.h"
+#include "sim/youtube/LiveChatApi.h"
 #include "sim/youtube/YouTubeReplay.h"
 
 namespace vlo::sim {
@@ -54,6 +57,18 @@ class SimWorld {
   AccountsSim& Accounts() { return *accounts_; }
   // The Helix API server ("twitchHelix"), for further Helix routes.
   SimServer& HelixServer() { return helix_; }
+  // The servers of Kick's public API and of the Data API, for scripted answers.
+  SimServer& KickApiServer() { return kickApi_; }
+  SimServer& YouTubeApiServer() { return youtubeApi_; }
+  // The platforms' sending and moderation calls. Each channel's owner is the account whose id
+  // is the channel's (Twitch room id, Kick broadcaster user id, YouTube channel id): the demo
+  // accounts own the demo channels.
+  HelixChatApi& TwitchApi() { return *twitchApi_; }
+  KickChatApi& KickApi() { return *kickChatApi_; }
+  LiveChatApi& YouTubeApi() { return *youtubeChatApi_; }
+  // The account may moderate the channel with that id, besides its owner.
+  void AddModerator(plx::PlatformId platform, const std::string& channelId,
+                    const std::string& accountId);
 
  private:
   Endpoints endpoints_;
@@ -73,6 +88,10 @@ class SimWorld {
   std::unique_ptr<TwitchChatService> twitch_;
   std::unique_ptr<KickSim> kick_;
   std::unique_ptr<YouTubeDemo> youtube_;
+  // The chat APIs go first: their handlers and delayed work call into the chats and accounts.
+  std::unique_ptr<HelixChatApi> twitchApi_;
+  std::unique_ptr<KickChatApi> kickChatApi_;
+  std::unique_ptr<LiveChatApi> youtubeChatApi_;
 };
 
 }  // namespace vlo::sim

@@ -144,9 +144,18 @@ void YouTubeSim::SetTokenCheck(TokenCheck check) {
   tokenCheck_ = std::move(check);
 }
 
+std::string YouTubeSim::NewEventIdLocked() {
+  return "ChwKGnNpbS1tc2ctLS0t" + std::to_string(nextId_++);
+}
+
+std::string YouTubeSim::NewEventId() {
+  std::lock_guard lock{lock_};
+  return NewEventIdLocked();
+}
+
 std::string YouTubeSim::Push(const std::string& videoId, YouTubeEvent event) {
   std::lock_guard lock{lock_};
-  if (event.id.empty()) event.id = "ChwKGnNpbS1tc2ctLS0t" + std::to_string(nextId_++);
+  if (event.id.empty()) event.id = NewEventIdLocked();
   if (event.timeMs == 0) event.timeMs = WallMs();
   std::string id = event.id;
   chats_[videoId].events.push_back(std::move(event));
@@ -164,6 +173,52 @@ std::string YouTubeSim::PushText(const std::string& videoId, const YouTubeViewer
 void YouTubeSim::PushRawAction(const std::string& videoId, Json action) {
   std::lock_guard lock{lock_};
   chats_[videoId].rawActions.push_back(std::move(action));
+}
+
+std::optional<YouTubeSim::LiveChatRef> YouTubeSim::FindLiveChat(
+    const std::string& liveChatId) const {
+  std::lock_guard lock{lock_};
+  for (const auto& [videoId, chat] : chats_) {
+    if (!liveChatId.empty() && chat.liveChatId == liveChatId) {
+      return LiveChatRef{videoId, chat.liveChatId, chat.channelId, chat.ended};
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<YouTubeSim::FoundMessage> YouTubeSim::FindApiMessage(const std::string& apiId) const {
+  std::lock_guard lock{lock_};
+  for (const auto& [videoId, chat] : chats_) {
+    const auto& events = chat.events;
+    const auto removal = [](const YouTubeEvent& e) {
+      return e.kind == YouTubeEventKind::Delete || e.kind == YouTubeEventKind::Ban;
+    };
+    const auto found = std::find_if(events.begin(), events.end(), [&](const YouTubeEvent& e) {
+      return !removal(e) && ApiMessageId(e.id) == apiId;
+    });
+    if (found == events.end()) continue;
+    const bool deleted = std::any_of(found, events.end(), [&](const YouTubeEvent& e) {
+      return e.kind == YouTubeEventKind::Delete && e.targetId == found->id;
+    });
+    if (deleted) return std::nullopt;
+    return FoundMessage{{videoId, chat.liveChatId, chat.channelId, chat.ended}, *found};
+  }
+  return std::nullopt;
+}
+
+std::optional<YouTubeViewer> YouTubeSim::FindAuthor(const std::string& videoId,
+                                                    const std::string& channelId) const {
+  std::lock_guard lock{lock_};
+  const auto chat = chats_.find(videoId);
+  if (chat == chats_.end()) return std::nullopt;
+  const auto& events = chat->second.events;
+  for (auto it = events.rbegin(); it != events.rend(); ++it) {
+    if (it->kind != YouTubeEventKind::Delete && it->kind != YouTubeEventKind::Ban &&
+        it->viewer.channelId == channelId) {
+      return it->viewer;
+    }
+  }
+  return std::nullopt;
 }
 
 void YouTubeSim::SetClientVersion(const std::string& version) {

@@ -61,6 +61,27 @@ class YouTubeSim {
                        const std::string& text);
   // A raw page action for the next poll of the feed only (any shape, for odd traffic).
   void PushRawAction(const std::string& videoId, nlohmann::json action);
+  // An id for an event pushed later (Push keeps the ids it is given).
+  std::string NewEventId();
+
+  // --- For the Data API's sending and moderation calls (LiveChatApi) ---
+  struct LiveChatRef {
+    std::string videoId;
+    std::string liveChatId;
+    std::string channelId;  // the chat owner's
+    bool ended{false};
+  };
+  std::optional<LiveChatRef> FindLiveChat(const std::string& liveChatId) const;
+  struct FoundMessage {
+    LiveChatRef chat;
+    YouTubeEvent event;
+  };
+  // The message (any event but a deletion or ban) whose Data API id is `apiId`, unless it was
+  // deleted since.
+  std::optional<FoundMessage> FindApiMessage(const std::string& apiId) const;
+  // The newest author of the video's chat with that channel id.
+  std::optional<YouTubeViewer> FindAuthor(const std::string& videoId,
+                                          const std::string& channelId) const;
 
   // --- Page and feed shape ---
   void SetClientVersion(const std::string& version);
@@ -114,6 +135,7 @@ class YouTubeSim {
   // The caller of a Data API request: nothing when its token is refused, else the channel id
   // the token check gave (empty without one). Takes lock_ itself.
   std::optional<std::string> Authorize(const HttpExchange& request) const;
+  std::string NewEventIdLocked();
   bool VersionAccepted(const std::string& version) const;          // with lock_ held
   HttpAnswer FeedAnswer(const std::string& videoId, size_t from);  // with lock_ held
 

@@ -76,7 +76,12 @@ std::string DisplayMessage(const YouTubeEvent& e) {
   }
 }
 
+// What the page shows in place of a message a moderator removed.
+Json DeletedState() { return Json{{"runs", {{{"text", "[message deleted]"}}}}}; }
+
 }  // namespace
+
+std::string ApiMessageId(const std::string& pageId) { return "LCC." + pageId; }
 
 Json TextRuns(const std::string& text) {
   Json runs = Json::array();
@@ -147,8 +152,16 @@ Json PageAction(const YouTubeEvent& e) {
       return AddAction("liveChatSponsorshipsGiftPurchaseAnnouncementRenderer", std::move(r));
     }
     case YouTubeEventKind::Delete:
+      if (e.byModerator) {
+        return Json{{"markChatItemAsDeletedAction",
+                     {{"deletedStateMessage", DeletedState()}, {"targetItemId", e.targetId}}}};
+      }
       return Json{{"removeChatItemAction", {{"targetItemId", e.targetId}}}};
     case YouTubeEventKind::Ban:
+      if (e.byModerator) {
+        return Json{{"markChatItemsByAuthorAsDeletedAction",
+                     {{"deletedStateMessage", DeletedState()}, {"externalChannelId", e.targetId}}}};
+      }
       return Json{{"removeChatItemByAuthorAction", {{"externalChannelId", e.targetId}}}};
   }
   return Json::object();
@@ -196,20 +209,23 @@ Json ApiItem(const YouTubeEvent& e, const std::string& liveChatId) {
                  {"liveChatId", liveChatId},
                  {"publishedAt", Iso(e.timeMs)},
                  {"hasDisplayContent", false},
-                 {"messageDeletedDetails", {{"deletedMessageId", e.targetId}}}};
+                 {"messageDeletedDetails", {{"deletedMessageId", ApiMessageId(e.targetId)}}}};
       break;
-    case YouTubeEventKind::Ban:
+    case YouTubeEventKind::Ban: {
+      Json details = {{"bannedUserDetails", {{"channelId", e.targetId}}},
+                      {"banType", e.count > 0 ? "temporary" : "permanent"}};
+      if (e.count > 0) details["banDurationSeconds"] = e.count;
       snippet = {{"type", "userBannedEvent"},
                  {"liveChatId", liveChatId},
                  {"publishedAt", Iso(e.timeMs)},
                  {"hasDisplayContent", true},
-                 {"userBannedDetails",
-                  {{"bannedUserDetails", {{"channelId", e.targetId}}}, {"banType", "permanent"}}}};
+                 {"userBannedDetails", std::move(details)}};
       break;
+    }
   }
   return Json{{"kind", "youtube#liveChatMessage"},
               {"etag", "sim-" + e.id},
-              {"id", e.id},
+              {"id", ApiMessageId(e.id)},
               {"snippet", std::move(snippet)},
               {"authorDetails",
                {{"channelId", e.viewer.channelId},

@@ -26,8 +26,9 @@ enum class YouTubeEventKind {
   NewMember,     // text = the level name
   Milestone,     // count = months, text = the message, level = the level name
   Gift,          // count = memberships given
-  Delete,        // targetId = the message removed
-  Ban,           // targetId = the channel id whose messages are removed
+  Delete,        // targetId = the page id of the message removed
+  Ban,           // targetId = the channel id whose messages are removed; count = seconds of a
+                 // time-out, 0 for a ban
 };
 
 struct YouTubeEvent {
@@ -40,10 +41,18 @@ struct YouTubeEvent {
   int count{0};
   std::string targetId;
   int64_t timeMs{0};  // filled by the simulator when 0
+  // Delete, Ban: done by a moderator, so the page marks the messages deleted
+  // ("markChatItem…AsDeletedAction") rather than taking them away ("removeChatItem…Action").
+  bool byModerator{false};
 };
 
+// The Data API's id of a message: the services name one message differently on the page and in
+// the Data API.
+std::string ApiMessageId(const std::string& pageId);
+
 // The page's action: "addChatItemAction", "removeChatItemAction" or
-// "removeChatItemByAuthorAction".
+// "removeChatItemByAuthorAction", or for a moderator's removal "markChatItemAsDeletedAction" or
+// "markChatItemsByAuthorAsDeletedAction".
 nlohmann::json PageAction(const YouTubeEvent& event);
 
 // The Data API's live chat message resource.

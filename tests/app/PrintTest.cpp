@@ -9,6 +9,7 @@
 #include "app/ChatPrinter.h"
 #include "app/Options.h"
 #include "core/Json.h"
+#include "tests/TempDir.h"
 
 namespace vlo {
 namespace {
@@ -92,6 +93,8 @@ TEST(Options, OverridesAreNormalisedAndBadOnesRejected) {
 // The program in --print --json mode stops cleanly on SIGTERM and exits 0.
 TEST(PrintMode, SigtermStopsCleanlyWithExitZero) {
   const char* dir = VLO_APP_BINARY;
+  const test::TempDir folder;
+  const std::string data = folder.path().string();
   int pipeFds[2];
   ASSERT_EQ(pipe(pipeFds), 0);
   const pid_t child = fork();
@@ -99,7 +102,8 @@ TEST(PrintMode, SigtermStopsCleanlyWithExitZero) {
   if (child == 0) {
     dup2(pipeFds[1], STDOUT_FILENO);
     close(pipeFds[0]);
-    setenv("XDG_DATA_HOME", "/nonexistent-velaro-test", 1);
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
     execl(dir, dir, "--print", "--json", static_cast<char*>(nullptr));
     _exit(127);
   }

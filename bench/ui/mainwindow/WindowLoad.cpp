@@ -1,4 +1,5 @@
-// Load run: the main window reading the simulator's three channels at a given total rate, with
+// Load run: the main window signed in to the simulator's three channels (so the compose bar is
+// live and the readers hold signed-in connections), reading them at a given total rate, with
 // emotes, for a given time. Prints the window thread's busy share, the refresh rate and the
 // resident memory at the end.
 //   window_load [SECONDS=60] [MESSAGES_PER_SECOND=200]
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   const double rate = argc > 2 ? std::atof(argv[2]) : 200;
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The tokens of this run stay in its scratch folder, not in the desktop's keyring.
+  qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
   QApplication app{argc, argv};
   QTemporaryDir scratch;
   if (!scratch.isValid()) {
@@ -52,12 +55,15 @@ int main(int argc, char** argv) {
   worldOptions.kickRate = rate * 0.35;
   worldOptions.youtubeRate = rate * 0.25;
   vlo::sim::SimWorld world{worldOptions};
+  world.Accounts().SetAutoApprove(0);
   plx::TrustExtraCertificateForTests(vlo::sim::SimServer::TestCaPath());
 
   vlo::ChatWindow::Options options;
   options.dataFolder = dataFolder;
   options.endpoints = world.GetEndpoints();
   options.targetOverride = world.DemoTargets();
+  // The browser's part of a sign-in: visiting the portal's page.
+  options.openUrl = [](const std::string& url) { plx::Get(url, 5000); };
   options.registerReaders = [endpoints = world.GetEndpoints()](vlo::ChatHub& hub) {
     hub.SetReaderEntry(plx::PlatformId::Twitch, vlo::MakeTwitchReader(endpoints));
     hub.SetReaderEntry(plx::PlatformId::YouTube, vlo::MakeYouTubeReader(endpoints));
@@ -65,6 +71,19 @@ int main(int argc, char** argv) {
   };
   auto window = std::make_unique<vlo::ChatWindow>(std::move(options));
   window->Open();
+
+  // Signs in to one platform after the other during the warm-up.
+  QTimer signIns;
+  size_t nextSignIn = 0;
+  QObject::connect(&signIns, &QTimer::timeout, [&] {
+    if (window->PendingSignIn()) return;
+    if (nextSignIn == 3) {
+      signIns.stop();
+      return;
+    }
+    window->StartSignIn(plx::kReadPlatforms[nextSignIn++]);
+  });
+  signIns.start(200);
 
   // Busy share: the window thread's CPU time over the wall time of the run.
   QElapsedTimer total;
@@ -78,21 +97,24 @@ int main(int argc, char** argv) {
   // Warm up until every platform reads, then measure.
   int startRefreshes = 0;
   uint64_t startRevision = 0;
-  QTimer::singleShot(5000, [&] {
+  constexpr int kWarmUpMs = 8000;
+  QTimer::singleShot(kWarmUpMs, [&] {
     startCpuNs = threadCpuNs();
     startRefreshes = window->RefreshCount();
     startRevision = window->Hub().Revision();
     total.start();
   });
-  QTimer::singleShot(5000 + seconds * 1000, [&] {
+  QTimer::singleShot(kWarmUpMs + seconds * 1000, [&] {
     const double elapsed = total.nsecsElapsed() / 1e9;
     const int refreshes = window->RefreshCount() - startRefreshes;
     const uint64_t changes = window->Hub().Revision() - startRevision;
     std::printf("load run: %d s at %.0f messages/s (target), window %dx%d\n", seconds, rate,
                 window->width(), window->height());
     for (size_t i = 0; i < 3; ++i) {
-      std::printf("  %-8s %s\n", plx::PlatformName(plx::kReadPlatforms[i]),
-                  vlo::ConnectionStateName(window->Statuses()[i].state));
+      const vlo::PlatformStatus& status = window->Statuses()[i];
+      std::printf("  %-8s %s%s\n", plx::PlatformName(plx::kReadPlatforms[i]),
+                  vlo::ConnectionStateName(status.state),
+                  status.canSend ? ", signed in, can send" : "");
     }
     std::printf("  hub changes:        %.0f per second\n", changes / elapsed);
     std::printf("  window refreshes:   %.1f per second (%d in all)\n", refreshes / elapsed,
