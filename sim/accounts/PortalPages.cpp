@@ -1,33 +1,9 @@
 #include "sim/accounts/PortalPages.h"
 
+#include "sim/HtmlText.h"
+
 namespace vlo::sim {
 namespace {
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 constexpr const char* kStyle =
     "body{margin:0;min-height:100vh;display:flex;align-items:center;justify-content:center;"
@@ -54,7 +30,7 @@ std::string Page(const std::string& body) {
 std::string DecisionForm(const char* path, const char* label, const char* cssClass,
                          const std::string& challenge) {
   return std::string{"<form method=\"post\" action=\""} + path +
-         "\"><input type=\"hidden\" name=\"challenge\" value=\"" + Escape(challenge) +
+         "\"><input type=\"hidden\" name=\"challenge\" value=\"" + HtmlEscape(challenge) +
          "\"><button type=\"submit\" class=\"" + cssClass + "\">" + label + "</button></form>";
 }
 
@@ -63,21 +39,21 @@ std::string DecisionForm(const char* path, const char* label, const char* cssCla
 std::string ConnectPageHtml(plx::PlatformId platform, const SimAccount* account,
                             const std::vector<std::string>& scopes, const std::string& challenge) {
   const std::string name = plx::PlatformName(platform);
-  std::string body = "<h1>Sign in to " + Escape(name) + "</h1>" +
+  std::string body = "<h1>Sign in to " + HtmlEscape(name) + "</h1>" +
                      "<p class=\"muted\">Velaro Chat asks to read and send chat and to moderate "
                      "with your " +
-                     Escape(name) + " account.</p>";
+                     HtmlEscape(name) + " account.</p>";
   if (account) {
     const std::string shown = account->displayName.empty() ? account->login : account->displayName;
-    body += "<div class=\"account\"><b>" + Escape(shown) + "</b><span class=\"muted\">" +
-            Escape(account->login) + " · " + Escape(account->id) + "</span>";
+    body += "<div class=\"account\"><b>" + HtmlEscape(shown) + "</b><span class=\"muted\">" +
+            HtmlEscape(account->login) + " · " + HtmlEscape(account->id) + "</span>";
   } else {
-    body += "<div class=\"account\"><b>No " + Escape(name) +
+    body += "<div class=\"account\"><b>No " + HtmlEscape(name) +
             " account is set up here</b><span class=\"muted\">Approving will fail.</span>";
   }
   if (!scopes.empty()) {
     body += "<ul>";
-    for (const std::string& scope : scopes) body += "<li>" + Escape(scope) + "</li>";
+    for (const std::string& scope : scopes) body += "<li>" + HtmlEscape(scope) + "</li>";
     body += "</ul>";
   }
   body += "</div><div class=\"buttons\">" +
@@ -87,7 +63,7 @@ std::string ConnectPageHtml(plx::PlatformId platform, const SimAccount* account,
 }
 
 std::string NoticePageHtml(const std::string& heading, const std::string& text) {
-  return Page("<h1>" + Escape(heading) + "</h1><p>" + Escape(text) + "</p>");
+  return Page("<h1>" + HtmlEscape(heading) + "</h1><p>" + HtmlEscape(text) + "</p>");
 }
 
 }  // namespace vlo::sim

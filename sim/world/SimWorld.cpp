@@ -44,7 +44,7 @@ SimWorld::SimWorld(const SimWorldOptions& options) {
   accounts_->AddAccount({PlatformId::Kick, kKickUserId, kKickChannel, "VelaroDemo", ""});
   accounts_->AddAccount({PlatformId::YouTube, YouTubeDemo::kChannelId,
                          std::string{"@"} + YouTubeDemo::kHandle, YouTubeDemo::kTitle, ""});
-  accounts_->SetAutoApprove(options.autoApproveSignIn ? 1 : -1);
+  accounts_->SetAutoApprove(options.autoApproveSignIn ? 0 : -1);
   // The fallback is the same portal: a request the primary did not answer is simply sent again.
   endpoints_.portal = endpoints_.portalFallback = accounts_->PortalBase();
   endpoints_.twitchOAuth = twitchOAuth_.BaseUrl();

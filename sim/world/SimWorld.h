@@ -27,8 +27,8 @@ struct SimWorldOptions {
   double kickRate{1.5};
   double youtubeRate{1.0};
   uint64_t seed{1};
-  // Portal sign-ins are approved by themselves after one pending poll; otherwise they wait for
-  // a person to press Approve on the portal's page (or for Accounts().Approve).
+  // Portal sign-ins are approved by themselves as soon as their page was visited; otherwise they
+  // wait for a person to press Approve on the portal's page (or for Accounts().Approve).
   bool autoApproveSignIn{false};
 };
 

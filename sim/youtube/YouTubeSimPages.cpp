@@ -1,5 +1,7 @@
 #include "sim/youtube/YouTubeSimPages.h"
 
+#include "sim/HtmlText.h"
+
 namespace vlo::sim {
 
 namespace {
@@ -19,35 +21,12 @@ std::string Filler(size_t bytes) {
   return out;
 }
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string LivePageHtml(const std::string& channelId, const std::string& title,
                          const std::string& videoId, size_t padding) {
   std::string html =
-      "<!DOCTYPE html><html lang=\"en\"><head><title>" + Escape(title) + " - YouTube</title>";
+      "<!DOCTYPE html><html lang=\"en\"><head><title>" + HtmlEscape(title) + " - YouTube</title>";
   if (videoId.empty()) {
     html += "<link rel=\"canonical\" href=\"https://www.youtube.com/channel/" + channelId + "\">";
   } else {

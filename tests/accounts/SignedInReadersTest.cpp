@@ -3,100 +3,24 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <functional>
-#include <mutex>
-#include <thread>
-
-#include "accounts/AccountService.h"
-#include "accounts/SecretStore.h"
-#include "core/ChatHub.h"
-#include "net/Http.h"
-#include "readers/kick/KickReader.h"
-#include "readers/twitch/TwitchReader.h"
-#include "readers/youtube/YouTubeReader.h"
 #include "sim/accounts/AccountsSim.h"
-#include "sim/world/SimWorld.h"
-#include "tests/TempDir.h"
+#include "tests/WorldAccounts.h"
 
 namespace vlo {
 namespace {
 
 using plx::PlatformId;
-using namespace std::chrono_literals;
 
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using test::Eventually;
 
-class SignedInReadersTest : public ::testing::Test {
+class SignedInReadersTest : public test::WorldAccountsTest {
  protected:
-  void SetUp() override {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
-    sim::SimWorldOptions options;
-    options.twitchRate = options.kickRate = options.youtubeRate = 0;
-    world = std::make_unique<sim::SimWorld>(options);
-    world->Accounts().SetAutoApprove(0);
-    store = std::make_unique<SecretStore>(dir.path());
-    // The "browser" visits the connect page, as a person's would.
-    accounts = std::make_unique<AccountService>(
-        *store, world->GetEndpoints(), [](const std::string& url) { plx::Get(url, 5000); });
-    accounts->SetSignInObserver([this](const plx::OAuthLoginResult& result) {
-      std::lock_guard lock{mutex};
-      results.push_back(result);
-      changed.notify_all();
-    });
-  }
-
-  void TearDown() override {
-    if (hub) hub->Stop();
-    accounts->Shutdown();
-  }
-
-  plx::OAuthLoginResult SignIn(PlatformId platform) {
-    std::string error;
-    EXPECT_TRUE(accounts->StartSignIn(platform, &error)) << error;
-    std::unique_lock lock{mutex};
-    EXPECT_TRUE(changed.wait_for(lock, 20s, [&] { return !results.empty(); }));
-    if (results.empty()) return {};
-    plx::OAuthLoginResult result = results.front();
-    results.erase(results.begin());
-    return result;
-  }
-
-  ChatHub& StartHub(ChatTargets targets) {
-    hub = std::make_unique<ChatHub>(*accounts);
-    hub->SetTargets(std::move(targets));
-    const Endpoints& endpoints = world->GetEndpoints();
-    hub->SetReaderEntry(PlatformId::Twitch, MakeTwitchReader(endpoints));
-    hub->SetReaderEntry(PlatformId::YouTube, MakeYouTubeReader(endpoints));
-    hub->SetReaderEntry(PlatformId::Kick, MakeKickReader(endpoints));
-    hub->Start();
-    return *hub;
-  }
-
   bool HasLine(const std::string& text) {
     for (const plx::ChatRow& row : hub->Snapshot()) {
       if (row.body == text) return true;
     }
     return false;
   }
-
-  test::TempDir dir;
-  std::unique_ptr<sim::SimWorld> world;
-  std::unique_ptr<SecretStore> store;
-  std::unique_ptr<AccountService> accounts;
-  std::unique_ptr<ChatHub> hub;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<plx::OAuthLoginResult> results;
 };
 
 // With no channel set, each signed-in reader finds the user's own channel and can send there.
@@ -106,14 +30,10 @@ TEST_F(SignedInReadersTest, PortalSignInThenEveryReaderReadsTheOwnChannelSignedI
     EXPECT_TRUE(result.ok) << plx::PlatformName(platform) << ": " << result.message;
     EXPECT_TRUE(result.account.fromPortal);
   }
-  ChatHub& chat = StartHub({});
+  ASSERT_NO_FATAL_FAILURE(StartReading({}));
+  ChatHub& chat = *hub;
   for (PlatformId platform : plx::kReadPlatforms) {
-    SCOPED_TRACE(plx::PlatformName(platform));
-    EXPECT_TRUE(Eventually([&] {
-      const PlatformStatus status = chat.GetStatus(platform);
-      return status.state == ConnectionState::Connected && status.canSend;
-    })) << chat.GetStatus(platform).detail;
-    EXPECT_TRUE(chat.GetStatus(platform).signedIn);
+    EXPECT_TRUE(chat.GetStatus(platform).signedIn) << plx::PlatformName(platform);
   }
   EXPECT_EQ(chat.GetStatus(PlatformId::Twitch).channel, sim::SimWorld::kTwitchChannel);
   EXPECT_EQ(chat.GetStatus(PlatformId::Kick).channel, sim::SimWorld::kKickChannel);

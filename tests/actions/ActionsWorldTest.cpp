@@ -14,20 +14,12 @@
 #include <mutex>
 #include <thread>
 
-#include "accounts/AccountService.h"
-#include "accounts/SecretStore.h"
 #include "actions/Actions.h"
 #include "core/ChatHub.h"
 #include "net/Http.h"
-#include "readers/kick/KickReader.h"
-#include "readers/twitch/TwitchReader.h"
-#include "readers/youtube/YouTubeReader.h"
-#include "sim/kick/KickFrames.h"
-#include "sim/kick/KickTraffic.h"
 #include "sim/platform/ApiAnswers.h"
-#include "sim/twitch/TwitchLines.h"
 #include "sim/world/SimWorld.h"
-#include "tests/TempDir.h"
+#include "tests/WorldAccounts.h"
 
 namespace vlo {
 namespace {
@@ -39,34 +31,9 @@ constexpr PlatformId kTwitch = PlatformId::Twitch;
 constexpr PlatformId kYouTube = PlatformId::YouTube;
 constexpr PlatformId kKick = PlatformId::Kick;
 constexpr std::array kPlatforms{kTwitch, kYouTube, kKick};
-constexpr int64_t kChatroom = 2000001;  // the demo channel's Kick chatroom
-constexpr const char* kLiveChatId = "velaro-demo-live-chat";
-
-bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
-
-// A viewer of all three chats: the same name everywhere, an account id per platform.
-struct Viewer {
-  std::string name;
-  int number{0};
-
-  std::string Id(PlatformId platform) const {
-    switch (platform) {
-      case kKick:
-        return std::to_string(7000000 + number);
-      case kYouTube:
-        return "UCworldViewer0000000000" + std::to_string(number);
-      default:
-        return std::to_string(500000 + number);
-    }
-  }
-};
+constexpr const char* kLiveChatId = test::kDemoLiveChatId;
+using test::Eventually;
+using test::Viewer;
 
 const Viewer kAnn{"Ann", 1};
 const Viewer kBob{"Bob", 2};
@@ -74,114 +41,13 @@ const Viewer kCat{"Cat", 3};
 const Viewer kDan{"Dan", 4};
 const Viewer kEve{"Eve", 5};
 
-class ActionsWorldTest : public ::testing::Test {
+class ActionsWorldTest : public test::WorldAccountsTest {
  protected:
-  void SetUp() override {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
-    sim::SimWorldOptions options;
-    options.twitchRate = options.kickRate = options.youtubeRate = 0;
-    world = std::make_unique<sim::SimWorld>(options);
-    world->Accounts().SetAutoApprove(0);
-    store = std::make_unique<SecretStore>(dir.path());
-    // The "browser" visits the connect page, as a person's would.
-    accounts = std::make_unique<AccountService>(
-        *store, world->GetEndpoints(), [](const std::string& url) { plx::Get(url, 5000); });
-    accounts->SetSignInObserver([this](const plx::OAuthLoginResult& result) {
-      std::lock_guard lock{mutex};
-      results.push_back(result);
-      changed.notify_all();
-    });
-  }
-
-  void TearDown() override {
-    if (hub) hub->Stop();
-    accounts->Shutdown();
-  }
-
-  void SignInEverywhere() {
-    for (const PlatformId platform : kPlatforms) {
-      std::string error;
-      ASSERT_TRUE(accounts->StartSignIn(platform, &error)) << error;
-      std::unique_lock lock{mutex};
-      ASSERT_TRUE(changed.wait_for(lock, 20s, [&] { return !results.empty(); }));
-      EXPECT_TRUE(results.front().ok) << results.front().message;
-      results.clear();
-    }
-  }
-
-  // Starts the hub with the three readers and waits until each may send.
-  void StartReading(ChatTargets targets) {
-    hub = std::make_unique<ChatHub>(*accounts);
-    hub->SetTargets(std::move(targets));
-    const Endpoints& endpoints = world->GetEndpoints();
-    hub->SetReaderEntry(kTwitch, MakeTwitchReader(endpoints));
-    hub->SetReaderEntry(kYouTube, MakeYouTubeReader(endpoints));
-    hub->SetReaderEntry(kKick, MakeKickReader(endpoints));
-    hub->Start();
-    for (const PlatformId platform : kPlatforms) {
-      ASSERT_TRUE(Eventually([&] {
-        const PlatformStatus status = hub->GetStatus(platform);
-        return status.state == ConnectionState::Connected && status.canSend;
-      })) << plx::PlatformName(platform)
-          << ": " << hub->GetStatus(platform).detail;
-    }
-  }
-
-  // What the simulated chats send as a viewer's message.
   void Says(PlatformId platform, const Viewer& viewer, const std::string& text) {
-    Says(platform, viewer.name, viewer.Id(platform), text, false);
+    chat->Says(platform, viewer, text);
   }
-  // The channel's owner, typing in the chat from elsewhere.
-  void OwnerSays(PlatformId platform, const std::string& text) {
-    switch (platform) {
-      case kTwitch:
-        return Says(platform, "VelaroDemo", sim::SimWorld::kTwitchRoomId, text, true);
-      case kKick:
-        return Says(platform, "velarodemo", sim::SimWorld::kKickUserId, text, true);
-      default:
-        return Says(platform, sim::YouTubeDemo::kTitle, sim::YouTubeDemo::kChannelId, text, true);
-    }
-  }
-  void Says(PlatformId platform, const std::string& name, const std::string& id,
-            const std::string& text, bool owner) {
-    switch (platform) {
-      case kTwitch: {
-        sim::TwitchViewer viewer;
-        viewer.login = owner ? sim::SimWorld::kTwitchChannel : "login" + id;
-        viewer.displayName = name;
-        viewer.userId = id;
-        if (owner) viewer.badges = "broadcaster/1";
-        sim::TwitchChat chat;
-        chat.id = "0d0c0b0a-0000-4000-8000-" + std::to_string(100000000000 + ++said_);
-        chat.text = text;
-        chat.sentMs = sim::WallMs();
-        world->Twitch().SendLines(
-            sim::SimWorld::kTwitchChannel,
-            {sim::TwitchPrivmsgLine({sim::SimWorld::kTwitchChannel, sim::SimWorld::kTwitchRoomId},
-                                    viewer, chat)});
-        return;
-      }
-      case kKick: {
-        const sim::KickViewer viewer{
-            name, std::stoll(id), "#FFAA00",
-            owner ? std::vector<std::string>{"broadcaster"} : std::vector<std::string>{}};
-        world->Kick().Emit(
-            sim::ChatroomTopic(kChatroom),
-            sim::KickChatFrame(kChatroom,
-                               "7e7e7e7e-0000-4000-8000-" + std::to_string(100000000000 + ++said_),
-                               viewer, text, sim::KickTimestamp(sim::WallMs())));
-        return;
-      }
-      default: {
-        sim::YouTubeViewer viewer;
-        viewer.name = name;
-        viewer.channelId = id;
-        viewer.owner = owner;
-        world->YouTube().PushText(sim::YouTubeDemo::kVideoId, viewer, text);
-        return;
-      }
-    }
-  }
+  void OwnerSays(PlatformId platform, const std::string& text) { chat->OwnerSays(platform, text); }
+  const sim::ChatDeliveries& Deliveries(PlatformId platform) { return chat->Deliveries(platform); }
 
   std::optional<plx::ChatRow> Row(PlatformId platform, const std::string& author,
                                   const std::string& body) {
@@ -204,32 +70,10 @@ class ActionsWorldTest : public ::testing::Test {
     return lines;
   }
 
-  const sim::ChatDeliveries& Deliveries(PlatformId platform) {
-    switch (platform) {
-      case kTwitch:
-        return world->TwitchApi().Deliveries();
-      case kKick:
-        return world->KickApi().Deliveries();
-      default:
-        return world->YouTubeApi().Deliveries();
-    }
-  }
   std::string TokenOf(PlatformId platform) {
     const std::optional<plx::TokenRecord> token = store->GetToken(platform);
     return token ? token->accessToken : std::string{};
   }
-
-  test::TempDir dir;
-  std::unique_ptr<sim::SimWorld> world;
-  std::unique_ptr<SecretStore> store;
-  std::unique_ptr<AccountService> accounts;
-  std::unique_ptr<ChatHub> hub;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<plx::OAuthLoginResult> results;  // guarded by mutex
-
- private:
-  int said_{0};
 };
 
 TEST_F(ActionsWorldTest, TheOwnerSendsOnceAndModeratesEveryPlatform) {

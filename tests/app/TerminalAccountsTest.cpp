@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include "core/Json.h"
 #include "net/Http.h"
@@ -95,6 +96,60 @@ TEST_F(TerminalAccountsTest, ADeniedSignInSaysWhy) {
   EXPECT_EQ(plx::PostForm(base + "/connect/deny", "challenge=" + challenge, 5000).status, 200);
   EXPECT_EQ(signIn->ReadLine(), "Sign-in did not finish: You denied the sign-in.");
   EXPECT_EQ(signIn->Wait(), 1);
+}
+
+// Signs in to the platform from the terminal, playing the browser's part.
+void SignInFromTerminal(const std::unique_ptr<ChildProcess>& signIn) {
+  const auto url = signIn->ReadLine();
+  ASSERT_TRUE(url);
+  ASSERT_EQ(plx::Get(*url, 5000).status, 200);
+  const auto line = signIn->ReadLine();
+  ASSERT_TRUE(line && line->starts_with("Connected as ")) << line.value_or("(nothing)");
+  ASSERT_EQ(signIn->Wait(), 0);
+}
+
+// A line typed into --print --send-stdin goes out once to every chat that can send, shows once
+// as the local copy, and the platforms' copies of it are not shown.
+TEST_F(TerminalAccountsTest, SendStdinPostsEachLineOnceToEveryReadyChat) {
+  StartSim(true);
+  for (const char* platform : {"twitch", "youtube", "kick"}) {
+    SCOPED_TRACE(platform);
+    ASSERT_NO_FATAL_FAILURE(SignInFromTerminal(Chat({std::string{"--sign-in="} + platform})));
+  }
+
+  auto chat = Chat({"--print", "--json", "--send-stdin"});
+  std::set<std::string> ready;
+  ASSERT_TRUE(chat->ReadUntil([&](const std::string& line) {
+    const json::Json event = json::ParseObject(line);
+    if (event.value("type", "") == "status" && event.value("canSend", false)) {
+      ready.insert(event.value("platform", ""));
+    }
+    return ready.size() == 3;
+  })) << "not every chat became ready";
+
+  const std::string text = "hello from the terminal";
+  chat->Write("  " + text + "  \n");
+  const auto outbound = chat->ReadUntil([&](const std::string& line) {
+    const json::Json event = json::ParseObject(line);
+    return event.value("type", "") == "row" && event.value("body", "") == text;
+  });
+  ASSERT_TRUE(outbound);
+  const json::Json row = json::ParseObject(*outbound);
+  EXPECT_EQ(row["author"], "You");
+  EXPECT_EQ(row["tags"], json::Json::array({"outbound", "twitch", "youtube", "kick"}));
+
+  // The platforms echo the message within a moment (YouTube's feed within its poll); none shows.
+  const auto echo = chat->ReadUntil(
+      [&](const std::string& line) {
+        const json::Json event = json::ParseObject(line);
+        return event.value("type", "") == "row" && event.value("body", "") == text;
+      },
+      2500ms);
+  EXPECT_FALSE(echo) << *echo;
+
+  // The end of the input ends the run cleanly.
+  chat->CloseInput();
+  EXPECT_EQ(chat->Wait(), 0);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "sim/accounts/AccountsSim.h"
 #include "sim/world/SimWorld.h"
 #include "tests/TempDir.h"
+#include "tests/WorldChat.h"
 #include "ui/mainwindow/ChatWindow.h"
 #include "ui/settings/SettingsWindow.h"
 
@@ -39,15 +40,13 @@ inline bool ProcessUntil(const std::function<bool()>& done, int limitMs = 10000)
 class WindowWorldTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
-    sim::SimWorldOptions options;
-    options.twitchRate = options.kickRate = options.youtubeRate = 0;
-    world = std::make_unique<sim::SimWorld>(options);
-    world->Accounts().SetAutoApprove(0);
+    world = QuietWorld();
+    chat = std::make_unique<WorldChat>(*world);
   }
 
   void TearDown() override {
     window.reset();
+    chat.reset();
     world.reset();
   }
 
@@ -114,6 +113,7 @@ class WindowWorldTest : public ::testing::Test {
 
   TempDir dir;
   std::unique_ptr<sim::SimWorld> world;
+  std::unique_ptr<WorldChat> chat;
   std::unique_ptr<ChatWindow> window;
   std::vector<std::string> opened;
 };
