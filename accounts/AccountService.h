@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "accounts/LoopbackRedirect.h"
+#include "accounts/OwnApp.h"
 #include "accounts/Portal.h"
 #include "accounts/SecretStore.h"
 #include "core/Accounts.h"
@@ -22,6 +24,16 @@ namespace vlo {
 
 // Opens a URL in the user's browser. Called on the thread that starts a sign-in.
 using UrlOpener = std::function<void(const std::string& url)>;
+
+// What the user is asked to do during a sign-in with their own app at Twitch: open the page and
+// enter the code there.
+struct SignInPrompt {
+  plx::PlatformId platform{plx::PlatformId::Twitch};
+  std::string url;
+  std::string userCode;
+
+  bool operator==(const SignInPrompt&) const = default;
+};
 
 class AccountService final : public AccountOperations {
  public:
@@ -46,6 +58,14 @@ class AccountService final : public AccountOperations {
   std::optional<plx::PlatformId> PendingSignIn() const;
   // Called on the sign-in worker, without any lock held; must not block.
   void SetSignInObserver(std::function<void(const plx::OAuthLoginResult&)> observer);
+  // Called on the sign-in worker when a sign-in has a page to open and a code to show (the
+  // Twitch device sign-in with the user's own app); must not block.
+  void SetSignInPromptObserver(std::function<void(const SignInPrompt&)> observer);
+  // The prompt of the running sign-in, if it has one.
+  std::optional<SignInPrompt> CurrentPrompt() const;
+  // The loopback port the user registered with their own app (for YouTube and Kick).
+  void SetRedirectPort(int port) { redirectPort_.store(port); }
+  int RedirectPort() const { return redirectPort_.load(); }
   // Cancels a running sign-in and joins its worker (after its result was delivered).
   void Shutdown();
 
@@ -72,7 +92,19 @@ class AccountService final : public AccountOperations {
   };
 
   std::string OpenConnectPage(plx::PlatformId platform);
-  void RunSignIn(plx::PlatformId platform, std::string verifier);
+  bool StartOwnAppSignIn(plx::PlatformId platform, const plx::OAuthClient& client,
+                         std::string* error);
+  // Runs a sign-in's body on the worker and delivers its result (a LoginError becomes a failed
+  // result); `secret` (the verifier the body uses) is wiped afterwards.
+  void RunSignIn(plx::PlatformId platform, const std::function<plx::OAuthLoginResult()>& body,
+                 std::string& secret);
+  plx::OAuthLoginResult PollDeviceCode(plx::PlatformId platform, const plx::OAuthClient& client);
+  plx::OAuthLoginResult WaitForRedirect(plx::PlatformId platform, const plx::OAuthClient& client,
+                                        LoopbackRedirect& redirect, const std::string& verifier,
+                                        const std::string& state, int port);
+  plx::OAuthLoginResult FinishOwnAppSignIn(plx::PlatformId platform, const plx::OAuthClient& client,
+                                           plx::TokenRecord token);
+  void Prompt(const SignInPrompt& prompt);
   plx::OAuthLoginResult PollHandoff(plx::PlatformId platform, const std::string& verifier);
   plx::OAuthLoginResult FinishSignIn(plx::PlatformId platform, const json::Json& body);
   void PauseForRetry(int32_t retryAfterSec, int64_t deadline);
@@ -101,6 +133,9 @@ class AccountService final : public AccountOperations {
   std::atomic<bool> busy_{false};
   std::atomic<bool> cancel_{false};
   std::atomic<int32_t> pendingPlatform_{-1};
+  std::atomic<int> redirectPort_{kDefaultRedirectPort};
+  std::function<void(const SignInPrompt&)> promptObserver_;  // guarded by observerLock_
+  std::optional<SignInPrompt> prompt_;                       // guarded by observerLock_
   std::thread worker_;  // started and joined on the window thread only
 
   // The accounts lock: every read-modify-write of stored tokens; taken before the store's lock.

@@ -100,6 +100,19 @@ bool SecretStore::SetToken(plx::PlatformId platform, std::optional<plx::TokenRec
   return SaveSecrets();
 }
 
+bool SecretStore::SetOAuthClient(plx::PlatformId platform, std::optional<plx::OAuthClient> client) {
+  std::lock_guard lock{lock_};
+  FinishLoading();
+  std::string name = plx::PlatformKey(platform);
+  if (client) {
+    document_.oauthClients[name] = std::move(*client);
+  } else {
+    document_.oauthClients.erase(name);
+  }
+  changedClients_.insert(std::move(name));
+  return SaveSecrets();
+}
+
 plx::OAuthClients SecretStore::LoadOAuthClients() {
   std::lock_guard lock{lock_};
   FinishLoading();
@@ -166,6 +179,13 @@ bool SecretStore::OpenWaitingFile() {
       merged.tokens[name] = it->second;
     } else {
       merged.tokens.erase(name);
+    }
+  }
+  for (const std::string& name : changedClients_) {
+    if (const auto it = document_.oauthClients.find(name); it != document_.oauthClients.end()) {
+      merged.oauthClients[name] = it->second;
+    } else {
+      merged.oauthClients.erase(name);
     }
   }
   document_ = std::move(merged);

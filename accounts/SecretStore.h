@@ -93,6 +93,9 @@ class SecretStore {
   // WaitingForKey); callers do not act on it (the memory keeps the new value and the next call
   // writes again).
   bool SetToken(plx::PlatformId platform, std::optional<plx::TokenRecord> record);
+  // Stores (a client) or erases (nothing) the platform's own OAuth client registration, then
+  // rewrites secrets.dpapi like SetToken. A stored entry wins over config.json.
+  bool SetOAuthClient(plx::PlatformId platform, std::optional<plx::OAuthClient> client);
   // config.json read afresh, overlaid with the stored client entries.
   plx::OAuthClients LoadOAuthClients();
 
@@ -121,7 +124,8 @@ class SecretStore {
   bool waitingForKey_{false};
   std::unique_ptr<SecretProtection> protection_;
   // Guarded by lock_.
-  std::set<std::string> changed_;  // platform keys SetToken changed in this run
+  std::set<std::string> changed_;         // platform keys SetToken changed in this run
+  std::set<std::string> changedClients_;  // platform keys SetOAuthClient changed in this run
   std::thread loader_;
 };
 

@@ -40,6 +40,18 @@ bool AccountService::StartSignIn(PlatformId platform, std::string* error) {
   if (worker_.joinable()) worker_.join();
   cancel_.store(false);
   pendingPlatform_.store(static_cast<int32_t>(platform));
+  {
+    std::lock_guard lock{observerLock_};
+    prompt_.reset();
+  }
+  // With the user's own app registered for the platform, the sign-in goes straight to it.
+  if (const plx::OAuthClient client = store_.LoadOAuthClients().For(platform);
+      !client.clientId.empty()) {
+    if (StartOwnAppSignIn(platform, client, error)) return true;
+    pendingPlatform_.store(-1);
+    busy_.store(false);
+    return false;
+  }
   std::string verifier = OpenConnectPage(platform);
   if (verifier.empty()) {
     pendingPlatform_.store(-1);
@@ -48,7 +60,8 @@ bool AccountService::StartSignIn(PlatformId platform, std::string* error) {
     return false;
   }
   worker_ = std::thread{[this, platform, verifier = std::move(verifier)]() mutable {
-    RunSignIn(platform, std::move(verifier));
+    RunSignIn(
+        platform, [&] { return PollHandoff(platform, verifier); }, verifier);
   }};
   return true;
 }
@@ -67,6 +80,26 @@ void AccountService::SetSignInObserver(std::function<void(const plx::OAuthLoginR
   observer_ = std::move(observer);
 }
 
+void AccountService::SetSignInPromptObserver(std::function<void(const SignInPrompt&)> observer) {
+  std::lock_guard lock{observerLock_};
+  promptObserver_ = std::move(observer);
+}
+
+std::optional<SignInPrompt> AccountService::CurrentPrompt() const {
+  std::lock_guard lock{observerLock_};
+  return busy_.load() ? prompt_ : std::nullopt;
+}
+
+void AccountService::Prompt(const SignInPrompt& prompt) {
+  std::function<void(const SignInPrompt&)> observer;
+  {
+    std::lock_guard lock{observerLock_};
+    prompt_ = prompt;
+    observer = promptObserver_;
+  }
+  if (observer) observer(prompt);
+}
+
 void AccountService::Shutdown() {
   cancel_.store(true);
   if (worker_.joinable()) worker_.join();
@@ -82,10 +115,12 @@ std::string AccountService::OpenConnectPage(PlatformId platform) {
   return std::move(pair.verifier);
 }
 
-void AccountService::RunSignIn(PlatformId platform, std::string verifier) {
+void AccountService::RunSignIn(PlatformId platform,
+                               const std::function<plx::OAuthLoginResult()>& body,
+                               std::string& secret) {
   plx::OAuthLoginResult result;
   try {
-    result = PollHandoff(platform, verifier);
+    result = body();
   } catch (const LoginError& e) {
     result.ok = false;
     result.code = e.code();
@@ -96,12 +131,13 @@ void AccountService::RunSignIn(PlatformId platform, std::string verifier) {
     result.message = "Sign-in failed";
   }
   result.platform = platform;
-  WipeText(verifier);
+  WipeText(secret);
 
   std::function<void(const plx::OAuthLoginResult&)> observer;
   {
     std::lock_guard lock{observerLock_};
     observer = observer_;
+    prompt_.reset();
   }
   pendingPlatform_.store(-1);
   busy_.store(false);

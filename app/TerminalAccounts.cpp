@@ -62,6 +62,13 @@ int RunTerminalSignIn(plx::PlatformId platform, const Endpoints& endpoints,
                             out << url << std::endl;
                             OpenInBrowser(url);
                           }};
+  // The device sign-in of the user's own Twitch app: its page and the code to enter there.
+  accounts.SetSignInPromptObserver([&out, &err](const SignInPrompt& prompt) {
+    err << "Open this address in a browser and enter the code there to sign in to "
+        << plx::PlatformName(prompt.platform) << " (Ctrl-C cancels):\n";
+    out << prompt.url << "\nCode: " << prompt.userCode << std::endl;
+    OpenInBrowser(prompt.url);
+  });
   // Called on the sign-in worker.
   accounts.SetSignInObserver([](const plx::OAuthLoginResult& result) {
     {

@@ -22,7 +22,7 @@ constexpr std::pair<std::string_view, Field> kFields[] = {
     {"sevenTvApi", &Endpoints::sevenTvApi},   {"bttvApi", &Endpoints::bttvApi},
     {"bttvImages", &Endpoints::bttvImages},   {"ffzApi", &Endpoints::ffzApi},
     {"portal", &Endpoints::portal},           {"portalFallback", &Endpoints::portalFallback},
-    {"updateSite", &Endpoints::updateSite},
+    {"updateSite", &Endpoints::updateSite},   {"googleAccounts", &Endpoints::googleAccounts},
 };
 
 bool HasUrlScheme(std::string_view url) {

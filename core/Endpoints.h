@@ -25,6 +25,8 @@ struct Endpoints {
   std::string youtubeWeb{"https://www.youtube.com"};
   std::string youtubeApi{"https://www.googleapis.com"};
   std::string googleOAuth{"https://oauth2.googleapis.com"};
+  // Google's authorization page (a sign-in with the user's own app registration).
+  std::string googleAccounts{"https://accounts.google.com"};
   // Emote catalogues
   std::string sevenTvApi{"https://7tv.io"};
   std::string bttvApi{"https://api.betterttv.net"};

@@ -41,14 +41,18 @@ class AccountsFixture : public ::testing::Test {
     if (service) service->Shutdown();
   }
 
-  // Creates the store (reading what the test wrote into the folder) and the service.
-  AccountService& Start() {
+  // Creates the store (reading what the test wrote into the folder) and the service. Opened
+  // pages are recorded, then handed to `browser` when given.
+  AccountService& Start(UrlOpener browser = {}) {
     store = std::make_unique<SecretStore>(dir.path());
     service = std::make_unique<AccountService>(
         *store, endpoints,
-        [this](const std::string& url) {
-          std::lock_guard lock{mutex_};
-          opened_.push_back(url);
+        [this, browser](const std::string& url) {
+          {
+            std::lock_guard lock{mutex_};
+            opened_.push_back(url);
+          }
+          if (browser) browser(url);
         },
         clock);
     service->SetSignInObserver([this](const plx::OAuthLoginResult& result) {
