@@ -58,10 +58,10 @@ std::optional<plx::AccountInfo> AccountService::AskPlatform(PlatformId platform,
     case PlatformId::Twitch: {
       const std::string clientId = ClientIdFor(PlatformId::Twitch);
       if (clientId.empty()) return std::nullopt;
-      const auto user =
-          FirstOf(plx::Get(endpoints_.twitchHelix + "/helix/users",
-                           plx::BearerHeaders(token.accessToken, clientId), kLookupTimeoutMs),
-                  "data");
+      const auto user = FirstOf(plx::Get(endpoints_.twitchHelix + "/helix/users",
+                                         plx::BearerHeaders(token.accessToken, clientId),
+                                         kLookupTimeoutMs, ServiceControl()),
+                                "data");
       if (!user || !user->is_object()) return std::nullopt;
       info.displayName = TextIn(*user, "display_name");
       info.userId = TextIn(*user, "id");
@@ -69,10 +69,10 @@ std::optional<plx::AccountInfo> AccountService::AskPlatform(PlatformId platform,
       return info;
     }
     case PlatformId::YouTube: {
-      const auto channel =
-          FirstOf(plx::Get(endpoints_.youtubeApi + "/youtube/v3/channels?part=snippet&mine=true",
-                           plx::BearerHeaders(token.accessToken, {}), kLookupTimeoutMs),
-                  "items");
+      const auto channel = FirstOf(
+          plx::Get(endpoints_.youtubeApi + "/youtube/v3/channels?part=snippet&mine=true",
+                   plx::BearerHeaders(token.accessToken, {}), kLookupTimeoutMs, ServiceControl()),
+          "items");
       if (!channel || !channel->is_object()) return std::nullopt;
       info.userId = TextIn(*channel, "id");
       if (const json::Json* snippet = json::Find(*channel, "snippet")) {
@@ -85,7 +85,7 @@ std::optional<plx::AccountInfo> AccountService::AskPlatform(PlatformId platform,
       const auto user = FirstOf(
           plx::Get(endpoints_.kickApi + "/public/v1/users",
                    plx::BearerHeaders(token.accessToken, {}) + "Accept: application/json\r\n",
-                   kLookupTimeoutMs),
+                   kLookupTimeoutMs, ServiceControl()),
           "data");
       if (!user || !user->is_object()) return std::nullopt;
       info.displayName = TextIn(*user, Has(*user, "name") ? "name" : "username");

@@ -76,7 +76,7 @@ void AccountService::RevokeToken(PlatformId platform, const plx::TokenRecord& to
   if (!token.fromPortal || token.accessToken.empty()) return;
   std::string body = json::Dump(
       {{"platform", plx::PlatformKey(StoredAs(platform))}, {"token", token.accessToken}});
-  PortalPost(portal_, portal_.primary, "/api/oauth/revoke", body, 8000);
+  PortalPost(portal_, portal_.primary, "/api/oauth/revoke", body, 8000, ServiceControl());
   WipeText(body);
 }
 

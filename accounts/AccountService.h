@@ -109,6 +109,10 @@ class AccountService final : public AccountOperations {
   plx::OAuthLoginResult FinishSignIn(plx::PlatformId platform, const json::Json& body);
   void PauseForRetry(int32_t retryAfterSec, int64_t deadline);
   void WaitOrCancel(int64_t ms);
+  // Network calls end at once when no longer wanted: a sign-in's once it is cancelled, the
+  // others' once the service is shut down (the program is ending).
+  plx::CallControl SignInControl();
+  plx::CallControl ServiceControl();
 
   Refresh RefreshThroughPortal(plx::PlatformId platform, plx::TokenRecord token);
   Refresh RefreshDirect(plx::PlatformId platform, const plx::TokenRecord& token,
@@ -132,6 +136,7 @@ class AccountService final : public AccountOperations {
   std::function<void(const plx::OAuthLoginResult&)> observer_;
   std::atomic<bool> busy_{false};
   std::atomic<bool> cancel_{false};
+  std::atomic<bool> shutDown_{false};  // Shutdown was called; never cleared
   std::atomic<int32_t> pendingPlatform_{-1};
   std::atomic<int> redirectPort_{kDefaultRedirectPort};
   std::function<void(const SignInPrompt&)> promptObserver_;  // guarded by observerLock_

@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -60,14 +62,23 @@ std::map<std::string, std::string> ParseQuery(std::string_view query) {
   return values;
 }
 
-// The request head (up to the blank line), read with a short time-out; nothing when the peer
-// sends too much, too slowly or closes.
-std::optional<std::string> ReadHead(int fd) {
+// The request head (up to the blank line), read within kReadTimeoutMs in all; nothing when the
+// peer sends too much or too slowly, closes, or the sign-in is cancelled meanwhile. A client
+// that trickles bytes cannot hold the sign-in past the read time or a cancel.
+std::optional<std::string> ReadHead(int fd, const std::function<bool()>& cancelled) {
   std::string head;
   char buffer[2048];
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
   while (head.find("\r\n\r\n") == std::string::npos && head.find("\n\n") == std::string::npos) {
+    if (cancelled()) return std::nullopt;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          until - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) return std::nullopt;
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, kReadTimeoutMs) <= 0) return std::nullopt;
+    const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 100)));
+    if (ready < 0 && errno != EINTR) return std::nullopt;
+    if (ready <= 0) continue;
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n <= 0) return std::nullopt;
     head.append(buffer, static_cast<size_t>(n));
@@ -161,7 +172,7 @@ std::optional<LoopbackRedirect::Callback> LoopbackRedirect::Wait(
     if (::poll(&p, 1, 100) <= 0) continue;
     const int peer = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (peer < 0) continue;
-    const std::optional<std::string> head = ReadHead(peer);
+    const std::optional<std::string> head = ReadHead(peer, cancelled);
     if (head) {
       // "GET /callback?code=…&state=… HTTP/1.1"
       const std::string_view line = std::string_view{*head}.substr(0, head->find_first_of("\r\n"));

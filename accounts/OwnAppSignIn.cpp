@@ -3,6 +3,8 @@
 // loopback redirect (RFC 7636, RFC 8252). Same result, observer, cancel and ten-minute deadline
 // as the portal's sign-in.
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -42,6 +44,23 @@ std::string RefusalReason(const plx::HttpResponse& response) {
     if (std::string text = json::TextOr(body, key); !text.empty()) return text;
   }
   return "HTTP " + std::to_string(response.status);
+}
+
+// The state check in constant time, so that timing tells a local prober nothing about the state.
+bool SameState(const std::string& got, const std::string& expected) {
+  return !expected.empty() && got.size() == expected.size() &&
+         CRYPTO_memcmp(got.data(), expected.data(), expected.size()) == 0;
+}
+
+// An error code from the redirect comes from whatever requested the callback: OAuth error codes
+// are short printable ASCII, so anything else is dropped before it reaches a line or a terminal.
+std::string SafeErrorCode(const std::string& error) {
+  std::string out;
+  for (const char c : error) {
+    if (out.size() >= 64) break;
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') out += c;
+  }
+  return out.empty() ? std::string{"unknown error"} : out;
 }
 
 }  // namespace
@@ -92,7 +111,7 @@ plx::OAuthLoginResult AccountService::PollDeviceCode(PlatformId platform,
   const plx::HttpResponse started = plx::PostForm(
       endpoints_.twitchOAuth + "/oauth2/device",
       Field("client_id", client.clientId) + "&" + Field("scopes", kTwitchOwnAppScopes),
-      kRequestTimeoutMs);
+      kRequestTimeoutMs, SignInControl());
   if (cancel_.load()) Fail(LoginErrorCode::Cancelled, "Sign-in cancelled");
   if (started.status == 0) {
     Fail(LoginErrorCode::Unreachable, "Could not reach Twitch (" + started.error + ")");
@@ -130,8 +149,8 @@ plx::OAuthLoginResult AccountService::PollDeviceCode(PlatformId platform,
                                         : "Sign-in timed out - try again");
     }
     std::string body = form;
-    const plx::HttpResponse response =
-        plx::PostForm(TokenEndpoint(endpoints_, platform), body, kRequestTimeoutMs);
+    const plx::HttpResponse response = plx::PostForm(TokenEndpoint(endpoints_, platform), body,
+                                                     kRequestTimeoutMs, SignInControl());
     WipeText(body);
     if (cancel_.load()) Fail(LoginErrorCode::Cancelled, "Sign-in cancelled");
     if (response.status == 0) {
@@ -177,7 +196,8 @@ plx::OAuthLoginResult AccountService::WaitForRedirect(PlatformId platform,
           const auto it = callback.query.find(key);
           return it == callback.query.end() ? std::string{} : it->second;
         };
-        accepted = value("error").empty() && !value("code").empty() && value("state") == state;
+        accepted =
+            value("error").empty() && !value("code").empty() && SameState(value("state"), state);
         return RedirectPage(accepted);
       });
   if (cancel_.load()) Fail(LoginErrorCode::Cancelled, "Sign-in cancelled");
@@ -189,9 +209,9 @@ plx::OAuthLoginResult AccountService::WaitForRedirect(PlatformId platform,
   };
   if (const std::string error = value("error"); !error.empty()) {
     if (error == "access_denied") Fail(LoginErrorCode::Denied, "Sign-in denied");
-    Fail(LoginErrorCode::Failed, "Sign-in failed (" + error + ")");
+    Fail(LoginErrorCode::Failed, "Sign-in failed (" + SafeErrorCode(error) + ")");
   }
-  if (value("state") != state) {
+  if (!SameState(value("state"), state)) {
     Fail(LoginErrorCode::Failed, "The sign-in answer did not belong to this sign-in - try again");
   }
   std::string code = value("code");
@@ -203,7 +223,7 @@ plx::OAuthLoginResult AccountService::WaitForRedirect(PlatformId platform,
   if (!client.clientSecret.empty()) form += "&" + Field("client_secret", client.clientSecret);
   form += "&" + Field("code_verifier", verifier);
   const plx::HttpResponse response =
-      plx::PostForm(TokenEndpoint(endpoints_, platform), form, kRequestTimeoutMs);
+      plx::PostForm(TokenEndpoint(endpoints_, platform), form, kRequestTimeoutMs, SignInControl());
   WipeText(form);
   WipeText(code);
   if (cancel_.load()) Fail(LoginErrorCode::Cancelled, "Sign-in cancelled");

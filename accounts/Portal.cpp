@@ -5,9 +5,11 @@
 namespace vlo {
 
 plx::HttpResponse PortalPost(const PortalBases& bases, std::string_view baseUrl,
-                             std::string_view path, const std::string& body, uint32_t timeoutMs) {
+                             std::string_view path, const std::string& body, uint32_t timeoutMs,
+                             const plx::CallControl& control) {
   const auto post = [&](std::string_view base) {
-    return plx::PostJson(std::string{base} + std::string{path}, body, std::nullopt, timeoutMs);
+    return plx::PostJson(std::string{base} + std::string{path}, body, std::nullopt, timeoutMs,
+                         control);
   };
   plx::HttpResponse response = post(baseUrl);
   if (response.status == 0 && baseUrl == bases.primary && !bases.fallback.empty()) {

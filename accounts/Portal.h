@@ -60,7 +60,8 @@ struct PortalBases {
 // response arrived, the request is sent once more to the fallback base; its response is returned
 // when it got one, otherwise the primary's.
 plx::HttpResponse PortalPost(const PortalBases& bases, std::string_view baseUrl,
-                             std::string_view path, const std::string& body, uint32_t timeoutMs);
+                             std::string_view path, const std::string& body, uint32_t timeoutMs,
+                             const plx::CallControl& control = {});
 
 // An empty body counts as "{}"; anything that is not a JSON object as an empty object.
 json::Json ParsePortalBody(std::string_view body);

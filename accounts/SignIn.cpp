@@ -101,8 +101,21 @@ void AccountService::Prompt(const SignInPrompt& prompt) {
 }
 
 void AccountService::Shutdown() {
+  shutDown_.store(true);
   cancel_.store(true);
   if (worker_.joinable()) worker_.join();
+}
+
+plx::CallControl AccountService::SignInControl() {
+  plx::CallControl control;
+  control.keepGoing = [this] { return !cancel_.load(); };
+  return control;
+}
+
+plx::CallControl AccountService::ServiceControl() {
+  plx::CallControl control;
+  control.keepGoing = [this] { return !shutDown_.load(); };
+  return control;
 }
 
 std::string AccountService::OpenConnectPage(PlatformId platform) {
@@ -157,8 +170,8 @@ plx::OAuthLoginResult AccountService::PollHandoff(PlatformId platform,
   bool seenPending = false;
   while (true) {
     if (cancel_.load()) Cancelled();
-    const plx::HttpResponse response =
-        PortalPost(portal_, portal_.primary, "/api/oauth/handoff", body, kHandoffTimeoutMs);
+    const plx::HttpResponse response = PortalPost(portal_, portal_.primary, "/api/oauth/handoff",
+                                                  body, kHandoffTimeoutMs, SignInControl());
     if (cancel_.load()) Cancelled();
     const json::Json answer = ParsePortalBody(response.body);
     const std::string status = json::TextOr(answer, "status");

@@ -113,8 +113,8 @@ AccountService::Refresh AccountService::RefreshThroughPortal(PlatformId platform
                                                              plx::TokenRecord token) {
   std::string body = json::Dump({{"platform", plx::PlatformKey(platform)},
                                  {"refreshToken", token.refreshToken.value_or("")}});
-  const plx::HttpResponse response =
-      PortalPost(portal_, portal_.primary, "/api/oauth/refresh", body, kRefreshTimeoutMs);
+  const plx::HttpResponse response = PortalPost(portal_, portal_.primary, "/api/oauth/refresh",
+                                                body, kRefreshTimeoutMs, ServiceControl());
   WipeText(body);
   const json::Json answer = ParsePortalBody(response.body);
 
@@ -175,7 +175,7 @@ AccountService::Refresh AccountService::RefreshDirect(PlatformId platform,
            FormField("grant_type", "refresh_token") + "&" +
            FormField("refresh_token", refreshToken);
   }
-  const plx::HttpResponse response = plx::PostForm(url, form, kRefreshTimeoutMs);
+  const plx::HttpResponse response = plx::PostForm(url, form, kRefreshTimeoutMs, ServiceControl());
   WipeText(form);
 
   result.outcome = RefreshOutcome::TryLater;

@@ -14,9 +14,20 @@ std::optional<int64_t> ParseId(std::string_view text) {
   return value;
 }
 
-plx::HttpResponse SendJson(std::string method, std::string url, std::string body,
-                           std::string headers) {
+namespace {
+
+plx::CallControl ControlOf(const ChatHub& hub) {
+  plx::CallControl control;
+  control.keepGoing = [&hub] { return !hub.Stopped(); };
+  return control;
+}
+
+}  // namespace
+
+plx::HttpResponse SendJson(const ChatHub& hub, std::string method, std::string url,
+                           std::string body, std::string headers) {
   plx::HttpRequest request;
+  request.control = ControlOf(hub);
   request.method = std::move(method);
   request.url = std::move(url);
   request.body = std::move(body);
@@ -26,8 +37,10 @@ plx::HttpResponse SendJson(std::string method, std::string url, std::string body
   return plx::Perform(request);
 }
 
-plx::HttpResponse SendBare(std::string method, std::string url, std::string headers) {
+plx::HttpResponse SendBare(const ChatHub& hub, std::string method, std::string url,
+                           std::string headers) {
   plx::HttpRequest request;
+  request.control = ControlOf(hub);
   request.method = std::move(method);
   request.url = std::move(url);
   request.headers = std::move(headers);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ChatHub.h"
 #include "net/Http.h"
 
 namespace vlo::detail {
@@ -19,11 +20,14 @@ bool IsSuccess(int32_t status);
 // A signed 64-bit decimal integer with nothing around it.
 std::optional<int64_t> ParseId(std::string_view text);
 
-// `body` as "application/json" with the header block, 15 s time-out.
-plx::HttpResponse SendJson(std::string method, std::string url, std::string body,
-                           std::string headers);
+// `body` as "application/json" with the header block, 15 s time-out. Once the hub is stopped
+// (the program is ending) the request ends at once as "cancelled" instead of running out its
+// time-out.
+plx::HttpResponse SendJson(const ChatHub& hub, std::string method, std::string url,
+                           std::string body, std::string headers);
 // A request without a body.
-plx::HttpResponse SendBare(std::string method, std::string url, std::string headers);
+plx::HttpResponse SendBare(const ChatHub& hub, std::string method, std::string url,
+                           std::string headers);
 
 // `text` with every occurrence of `token` hidden, so that a server echoing the credentials
 // back never puts them in a line the user sees (or copies into a bug report).

@@ -17,7 +17,7 @@ ModerationResult ModerateKick(ChatHub& hub, const Endpoints& endpoints,
   plx::HttpResponse response;
   if (action == ModAction::Delete) {
     response = detail::SendBare(
-        "DELETE",
+        hub, "DELETE",
         endpoints.kickApi + "/public/v1/chat/" + plx::PercentEncode(message.platformMessageId),
         headers);
   } else {
@@ -29,7 +29,7 @@ ModerationResult ModerateKick(ChatHub& hub, const Endpoints& endpoints,
                     {"user_id", *userId}};
     // Kick counts time-outs in whole minutes.
     if (action == ModAction::Timeout) body["duration"] = std::max(1, seconds / 60);
-    response = detail::SendJson("POST", endpoints.kickApi + "/public/v1/moderation/bans",
+    response = detail::SendJson(hub, "POST", endpoints.kickApi + "/public/v1/moderation/bans",
                                 json::Dump(body), headers);
   }
 

@@ -37,15 +37,16 @@ ModerationResult ModerateTwitch(ChatHub& hub, const Endpoints& endpoints,
                           "&moderator_id=" + plx::PercentEncode(*account.userId)};
   plx::HttpResponse response;
   if (action == ModAction::Delete) {
-    response = detail::SendBare("DELETE",
+    response = detail::SendBare(hub, "DELETE",
                                 endpoints.twitchHelix + "/helix/moderation/chat?" + query +
                                     "&message_id=" + plx::PercentEncode(message.platformMessageId),
                                 headers);
   } else {
     json::Json data{{"reason", detail::kModerationReason}, {"user_id", message.authorId}};
     if (action == ModAction::Timeout) data["duration"] = seconds;
-    response = detail::SendJson("POST", endpoints.twitchHelix + "/helix/moderation/bans?" + query,
-                                json::Dump(json::Json{{"data", data}}), headers);
+    response =
+        detail::SendJson(hub, "POST", endpoints.twitchHelix + "/helix/moderation/bans?" + query,
+                         json::Dump(json::Json{{"data", data}}), headers);
   }
   ModerationResult result{ModerationOutcome(PlatformId::Twitch, response)};
   result.detail = detail::HideToken(std::move(result.detail), token->accessToken);

@@ -13,19 +13,19 @@ using plx::PlatformId;
 
 constexpr int64_t kSameMessageWithinMs{5000};
 
-plx::HttpResponse DeleteMessage(const Endpoints& endpoints, const std::string& id,
+plx::HttpResponse DeleteMessage(ChatHub& hub, const Endpoints& endpoints, const std::string& id,
                                 const std::string& headers) {
   return detail::SendBare(
-      "DELETE", endpoints.youtubeApi + "/youtube/v3/liveChat/messages?id=" + plx::PercentEncode(id),
-      headers);
+      hub, "DELETE",
+      endpoints.youtubeApi + "/youtube/v3/liveChat/messages?id=" + plx::PercentEncode(id), headers);
 }
 
 // The page reader's message ids are unknown to the Data API: finds the Data API's id of the
 // same message among the chat's recent items, by author and then by text or time.
-std::string FindDataApiId(const Endpoints& endpoints, const plx::ChatMessage& message,
+std::string FindDataApiId(ChatHub& hub, const Endpoints& endpoints, const plx::ChatMessage& message,
                           const std::string& liveChatId, const std::string& headers) {
   const plx::HttpResponse response{detail::SendBare(
-      "GET",
+      hub, "GET",
       endpoints.youtubeApi + "/youtube/v3/liveChat/messages?liveChatId=" +
           plx::PercentEncode(liveChatId) + "&part=snippet,authorDetails&maxResults=200",
       headers)};
@@ -61,10 +61,10 @@ ModerationResult ModerateYouTube(ChatHub& hub, const Endpoints& endpoints,
   const std::string liveChatId{hub.PlatformIdOf(PlatformId::YouTube)};
   plx::HttpResponse response;
   if (action == ModAction::Delete) {
-    response = DeleteMessage(endpoints, message.platformMessageId, headers);
+    response = DeleteMessage(hub, endpoints, message.platformMessageId, headers);
     if ((response.status == 400 || response.status == 404) && !liveChatId.empty()) {
-      const std::string id{FindDataApiId(endpoints, message, liveChatId, headers)};
-      if (!id.empty()) response = DeleteMessage(endpoints, id, headers);
+      const std::string id{FindDataApiId(hub, endpoints, message, liveChatId, headers)};
+      if (!id.empty()) response = DeleteMessage(hub, endpoints, id, headers);
     }
   } else {
     if (liveChatId.empty()) return {false, "The YouTube live chat is not connected."};
@@ -76,9 +76,9 @@ ModerationResult ModerateYouTube(ChatHub& hub, const Endpoints& endpoints,
     } else {
       snippet["type"] = "permanent";
     }
-    response =
-        detail::SendJson("POST", endpoints.youtubeApi + "/youtube/v3/liveChat/bans?part=snippet",
-                         json::Dump(Json{{"snippet", snippet}}), headers);
+    response = detail::SendJson(hub, "POST",
+                                endpoints.youtubeApi + "/youtube/v3/liveChat/bans?part=snippet",
+                                json::Dump(Json{{"snippet", snippet}}), headers);
   }
   ModerationResult result{ModerationOutcome(PlatformId::YouTube, response)};
   result.detail = detail::HideToken(std::move(result.detail), token->accessToken);

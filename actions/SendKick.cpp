@@ -17,9 +17,9 @@ SendResult SendKick(ChatHub& hub, const Endpoints& endpoints, const std::string&
 
   const json::Json body{
       {"broadcaster_user_id", *broadcasterId}, {"content", text}, {"type", "user"}};
-  const plx::HttpResponse response{detail::SendJson("POST", endpoints.kickApi + "/public/v1/chat",
-                                                    json::Dump(body),
-                                                    plx::BearerHeaders(token->accessToken, {}))};
+  const plx::HttpResponse response{
+      detail::SendJson(hub, "POST", endpoints.kickApi + "/public/v1/chat", json::Dump(body),
+                       plx::BearerHeaders(token->accessToken, {}))};
   if (!detail::IsSuccess(response.status)) {
     return {PlatformId::Kick, false, detail::HideToken(ApiErrorText(response), token->accessToken)};
   }

@@ -39,7 +39,7 @@ SendResult SendTwitch(ChatHub& hub, const Endpoints& endpoints, const std::strin
 
   const Json body{{"broadcaster_id", roomId}, {"message", text}, {"sender_id", *account.userId}};
   const plx::HttpResponse response{detail::SendJson(
-      "POST", endpoints.twitchHelix + "/helix/chat/messages", json::Dump(body),
+      hub, "POST", endpoints.twitchHelix + "/helix/chat/messages", json::Dump(body),
       plx::BearerHeaders(token->accessToken, hub.Accounts().ClientIdFor(PlatformId::Twitch)))};
 
   if (response.status == 401 || response.status == 403) {

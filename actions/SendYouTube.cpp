@@ -17,9 +17,9 @@ SendResult SendYouTube(ChatHub& hub, const Endpoints& endpoints, const std::stri
                          {{"liveChatId", liveChatId},
                           {"textMessageDetails", {{"messageText", text}}},
                           {"type", "textMessageEvent"}}}};
-  const plx::HttpResponse response{
-      detail::SendJson("POST", endpoints.youtubeApi + "/youtube/v3/liveChat/messages?part=snippet",
-                       json::Dump(body), plx::BearerHeaders(token->accessToken, {}))};
+  const plx::HttpResponse response{detail::SendJson(
+      hub, "POST", endpoints.youtubeApi + "/youtube/v3/liveChat/messages?part=snippet",
+      json::Dump(body), plx::BearerHeaders(token->accessToken, {}))};
   if (!detail::IsSuccess(response.status)) {
     return {PlatformId::YouTube, false,
             detail::HideToken(ApiErrorText(response), token->accessToken)};

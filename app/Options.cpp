@@ -6,6 +6,7 @@
 #include "app/TerminalAccounts.h"
 #include "core/AppPaths.h"
 #include "core/ChatSettings.h"
+#include "core/TextRules.h"
 #include "core/YouTubeTarget.h"
 
 namespace vlo {
@@ -35,19 +36,19 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       if (auto name = NormaliseTwitchChannel(value)) {
         o.twitch = *name;
       } else {
-        parsed.error = "\"" + value + "\" is not a Twitch channel name";
+        parsed.error = QuoteForTerminal(value) + " is not a Twitch channel name";
       }
     } else if (TakeValue(arg, "--kick=", value)) {
       if (auto name = NormaliseKickChannel(value)) {
         o.kick = *name;
       } else {
-        parsed.error = "\"" + value + "\" is not a Kick channel name";
+        parsed.error = QuoteForTerminal(value) + " is not a Kick channel name";
       }
     } else if (TakeValue(arg, "--youtube=", value)) {
       if (ParseYouTubeTarget(value)) {
         o.youtube = value;
       } else {
-        parsed.error = "\"" + value + "\" is not a YouTube channel, handle, video or link";
+        parsed.error = QuoteForTerminal(value) + " is not a YouTube channel, handle, video or link";
       }
     } else if (TakeValue(arg, "--screenshot=", value)) {
       if (value.empty()) {
@@ -103,6 +104,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--send-stdin") {
       o.sendStdin = true;
       o.print = true;
+    } else if (arg == "--install-update") {
+      o.installUpdate = true;
     } else if (arg == "--demo") {
       o.demo = true;
     } else if (arg == "--print") {
@@ -138,6 +141,8 @@ std::string UsageText() {
          "  --sign-in=PLATFORM   sign in to twitch, youtube or kick from the terminal, then exit\n"
          "  --sign-out=PLATFORM  sign out of twitch, youtube or kick, then exit\n"
          "  --endpoints=FILE     take service addresses from a JSON file\n"
+         "  --install-update     look for a new version at once and install it without asking;\n"
+         "                       the program closes for it and opens again by itself\n"
          "  --demo               read the built-in demo channels (a simulator inside the program)\n"
          "  --demo-rate=N        with the demo, N messages per second over the three platforms\n"
          "  --screenshot=FILE    save the window as a PNG after --after=SECONDS (default 3), exit\n"

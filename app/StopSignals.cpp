@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <thread>
 
 namespace vlo {
@@ -17,6 +18,10 @@ void CatchStopSignals(void (*onStop)()) {
     int received = 0;
     sigwait(&signals, &received);
     onStop();
+    // A second signal while the orderly stop still runs ends the program at once, as a person
+    // pressing Ctrl-C again expects.
+    sigwait(&signals, &received);
+    std::_Exit(128 + received);
   }}.detach();
 }
 

@@ -9,6 +9,7 @@
 #include "accounts/AccountService.h"
 #include "accounts/SecretStore.h"
 #include "app/OpenUrl.h"
+#include "core/ChatSettings.h"
 #include "core/TextRules.h"
 
 namespace vlo {
@@ -62,6 +63,8 @@ int RunTerminalSignIn(plx::PlatformId platform, const Endpoints& endpoints,
                             out << url << std::endl;
                             OpenInBrowser(url);
                           }};
+  // The port the user registered with their own YouTube or Kick app, as chosen in the settings.
+  accounts.SetRedirectPort(LoadChatSettings(dataFolder).ownAppRedirectPort);
   // The device sign-in of the user's own Twitch app: its page and the code to enter there.
   accounts.SetSignInPromptObserver([&out, &err](const SignInPrompt& prompt) {
     err << "Open this address in a browser and enter the code there to sign in to "

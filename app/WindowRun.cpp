@@ -9,9 +9,11 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <mutex>
 
 #include "app/SingleInstance.h"
 #include "core/AppPaths.h"
+#include "core/ChatSettings.h"
 #include "core/Json.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/ChatWindow.h"
@@ -20,6 +22,23 @@
 namespace vlo {
 
 namespace {
+
+// The window a stop signal closes. The signal thread posts to it under the lock, and RunWindow
+// takes it away under the lock before the window goes.
+std::mutex gCloseMutex;
+QWidget* gCloseTarget = nullptr;  // guarded by gCloseMutex
+bool gCloseRequested = false;     // guarded by gCloseMutex; a signal before the window existed
+
+void PostClose(QWidget* window) {
+  QMetaObject::invokeMethod(
+      window, [window] { window->close(); }, Qt::QueuedConnection);
+}
+
+void SetCloseTarget(QWidget* window) {
+  std::lock_guard lock{gCloseMutex};
+  gCloseTarget = window;
+  if (window && gCloseRequested) PostClose(window);
+}
 
 // What the window showed when its picture was taken, for scripts that check the picture.
 void WriteStateFile(ChatWindow& window, const std::string& path) {
@@ -39,6 +58,12 @@ void WriteStateFile(ChatWindow& window, const std::string& path) {
 }
 
 }  // namespace
+
+void RequestWindowClose() {
+  std::lock_guard lock{gCloseMutex};
+  gCloseRequested = true;
+  if (gCloseTarget) PostClose(gCloseTarget);
+}
 
 bool HaveDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -78,11 +103,20 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
   windowOptions.dataFolder = AppPaths::ResolveDataFolder(options.profile);
   windowOptions.endpoints = endpoints;
   windowOptions.targetOverride = std::move(targetOverride);
-  windowOptions.registerReaders = std::move(registerReaders);
+  // A settings file that could not be read is kept aside by the first save; the user hears of it
+  // once, in the chat.
+  std::optional<std::string> settingsProblem;
+  if (!options.ScreenshotRun()) settingsProblem = ChatSettingsProblem(windowOptions.dataFolder);
+  windowOptions.registerReaders = [registerReaders = std::move(registerReaders),
+                                   settingsProblem](ChatHub& hub) {
+    if (registerReaders) registerReaders(hub);
+    if (settingsProblem) hub.PostSystemLine(plx::PlatformId::Twitch, *settingsProblem);
+  };
   windowOptions.saveSettings = !options.ScreenshotRun();
+  windowOptions.update.installWithoutAsking = options.installUpdate;
   // The page also goes to the terminal: the demo may run where no browser can open.
   windowOptions.openUrl = [](const std::string& url) {
-    std::cerr << "velaro-chat: sign-in page: " << url << "\n";
+    std::cerr << "velaro-chat: opening " << url << "\n";
     QDesktopServices::openUrl(QUrl{QString::fromStdString(url)});
   };
 
@@ -105,6 +139,7 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
       window.activateWindow();
     });
     window.Open();
+    SetCloseTarget(&window);
 
     if (options.screenshotSettings) {
       const QString file = QString::fromStdString(*options.screenshotSettings);
@@ -143,6 +178,7 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
     const int loop = app.exec();
     if (exitCode == 0) exitCode = loop;
+    SetCloseTarget(nullptr);
   }
   created.reset();
   return exitCode;

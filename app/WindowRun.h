@@ -14,6 +14,10 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
               std::optional<ChatTargets> targetOverride,
               std::function<void(ChatHub&)> registerReaders);
 
+// Any thread (the stop-signal thread): closes the main window as the user would (placement and
+// settings saved), now or as soon as it exists.
+void RequestWindowClose();
+
 // True when a window can be shown (a display, or an explicit Qt platform such as offscreen).
 bool HaveDisplay();
 

@@ -20,19 +20,20 @@
 #include "core/ChatHub.h"
 #include "core/ChatSettings.h"
 #include "core/Endpoints.h"
+#include "core/TextRules.h"
 #include "core/Version.h"
 
 namespace {
 
-constexpr std::string_view kVersion = vlo::kAppVersion;
-
 std::atomic<bool> gStop{false};
 
-// On the signal thread: every terminal mode notices the stop.
+// On the signal thread: every terminal mode notices the stop, and a window closes as the user
+// would close it.
 void OnStopSignal() {
   gStop.store(true);
   vlo::WakePrintRun();
   vlo::CancelTerminalSignIn();
+  vlo::RequestWindowClose();
 }
 
 // Without a window: the hub prints what happens until SIGINT or SIGTERM.
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   for (const std::string& arg : parsed.ignored) {
-    std::cerr << "velaro-chat: ignoring unknown argument " << arg << "\n";
+    std::cerr << "velaro-chat: ignoring unknown argument " << vlo::QuoteForTerminal(arg) << "\n";
   }
   const vlo::Options& options = parsed.options;
   if (options.help) {
@@ -85,14 +86,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::cout << "Velaro Chat " << kVersion << "\n";
+    std::cout << "Velaro Chat " << vlo::kAppVersion << "\n";
     return 0;
   }
 
-  const bool terminalMode = options.signIn || options.signOut || options.print ||
-                            (!options.ScreenshotRun() && !vlo::HaveDisplay());
-  // Before any thread starts (the demo's simulator among them), so that none takes the signal.
-  if (terminalMode) vlo::CatchStopSignals(OnStopSignal);
+  // Before any thread starts (the demo's simulator among them), so that none takes the signal;
+  // in every mode, the window's too.
+  vlo::CatchStopSignals(OnStopSignal);
 
   vlo::Endpoints endpoints;
   if (options.endpointsFile) {

@@ -319,6 +319,7 @@ void ChatHub::Start() {
 }
 
 void ChatHub::Stop() {
+  stopped_.store(true);
   std::lock_guard lock{lifecycleLock_};
   running_.store(false);
   for (PlatformId p : plx::kReadPlatforms) StopPlatform(p);

@@ -72,7 +72,9 @@ class ChatHub {
   void SetReaderEntry(plx::PlatformId platform, ReaderEntry entry);
 
   void Start();
+  // Stops every reader for good; Stopped() is true from then on (any thread may ask).
   void Stop();
+  bool Stopped() const { return stopped_.load(); }
   void RestartPlatform(plx::PlatformId platform);
   // Reads the platform's account from the store into its status (signedIn, account) and
   // notifies, without touching the reader: the window shows a sign-in or sign-out at once while
@@ -141,6 +143,7 @@ class ChatHub {
   std::mutex lifecycleLock_;
   std::array<Reader, 3> readers_;  // Twitch, YouTube, Kick
   std::atomic<bool> running_{false};
+  std::atomic<bool> stopped_{false};  // Stop was called; never cleared
 
   mutable std::mutex dataLock_;  // guards every member below
   std::shared_ptr<const std::function<void()>> changed_;

@@ -77,6 +77,39 @@ std::string ReadFile(const std::filesystem::path& path) {
   return text.str();
 }
 
+// A file that exists, holds something and still reads as no JSON object (or cannot be read).
+bool IsUnreadable(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0) {
+    return false;
+  }
+  const json::Json doc = json::ParseAny(ReadFile(path));
+  return !doc.is_object();
+}
+
+// The first free name for a copy of an unreadable file.
+std::filesystem::path UnreadableCopy(const std::filesystem::path& dataFolder) {
+  const std::string base = std::string{kChatSettingsFile} + ".unreadable";
+  std::filesystem::path path = dataFolder / base;
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(path, ec) && n < 1000; ++n) {
+    path = dataFolder / (base + "-" + std::to_string(n));
+  }
+  return path;
+}
+
+// Keys of `old` (and of its "window" object) that `doc` lacks, copied in.
+void KeepUnknownKeys(const json::Json& old, json::Json& doc) {
+  for (const auto& [key, value] : old.items()) {
+    if (!doc.contains(key)) doc[key] = value;
+  }
+  const json::Json* oldWindow = json::Find(old, "window");
+  if (!oldWindow || !oldWindow->is_object()) return;
+  for (const auto& [key, value] : oldWindow->items()) {
+    if (!doc["window"].contains(key)) doc["window"][key] = value;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> NormaliseTwitchChannel(std::string_view text) {
@@ -115,6 +148,7 @@ ChatSettings ParseChatSettings(std::string_view text) {
   ReadChoice(doc, "nameStyle", s.nameStyle, 3);
   ReadChoice(doc, "sendTarget", s.sendTarget, 4);
   ReadChoice(doc, "filter", s.filter, 4);
+  ReadInt(doc, "ownAppRedirectPort", s.ownAppRedirectPort, InRange(1024, 65535));
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -132,8 +166,17 @@ ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder) {
   return ParseChatSettings(ReadFile(dataFolder / kChatSettingsFile));
 }
 
-std::string ChatSettingsToJson(const ChatSettings& s) {
-  json::Json doc = {
+std::optional<std::string> ChatSettingsProblem(const std::filesystem::path& dataFolder) {
+  if (!IsUnreadable(dataFolder / kChatSettingsFile)) return std::nullopt;
+  return "The settings file " + std::string{kChatSettingsFile} +
+         " could not be read, so the defaults are in use; it is kept beside it as " +
+         UnreadableCopy(dataFolder).filename().string() + ".";
+}
+
+namespace {
+
+json::Json SettingsDocument(const ChatSettings& s) {
+  return {
       {"twitchChannel", s.twitchChannel},
       {"kickChannel", s.kickChannel},
       {"youtubeTarget", s.youtubeTarget},
@@ -149,6 +192,7 @@ std::string ChatSettingsToJson(const ChatSettings& s) {
       {"opacity", s.opacity},
       {"sendTarget", s.sendTarget},
       {"filter", s.filter},
+      {"ownAppRedirectPort", s.ownAppRedirectPort},
       {"window",
        {{"x", s.windowX},
         {"y", s.windowY},
@@ -156,13 +200,25 @@ std::string ChatSettingsToJson(const ChatSettings& s) {
         {"h", s.windowH},
         {"maximized", s.maximized}}},
   };
-  return json::Dump(doc, 2);
 }
+
+}  // namespace
+
+std::string ChatSettingsToJson(const ChatSettings& s) { return json::Dump(SettingsDocument(s), 2); }
 
 bool SaveChatSettings(const std::filesystem::path& dataFolder, const ChatSettings& settings) {
   std::error_code ec;
   std::filesystem::create_directories(dataFolder, ec);
-  return WriteFileAtomically(dataFolder / kChatSettingsFile, ChatSettingsToJson(settings), 0644);
+  const std::filesystem::path path = dataFolder / kChatSettingsFile;
+  json::Json doc = SettingsDocument(settings);
+  if (IsUnreadable(path)) {
+    // Not overwritten before a copy is safe: a failed move leaves it, and this save, alone.
+    std::filesystem::rename(path, UnreadableCopy(dataFolder), ec);
+    if (ec) return false;
+  } else {
+    KeepUnknownKeys(json::ParseObject(ReadFile(path)), doc);
+  }
+  return WriteFileAtomically(path, json::Dump(doc, 2), 0644);
 }
 
 }  // namespace vlo

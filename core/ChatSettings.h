@@ -30,6 +30,9 @@ struct ChatSettings {
   int32_t windowW{0};  // 0 = no placement stored
   int32_t windowH{0};
   bool maximized{false};
+  // The loopback port the user registered with their own YouTube and Kick apps as
+  // "http://127.0.0.1:<port>/callback"; 1024..65535.
+  int32_t ownAppRedirectPort{17823};
 
   bool operator==(const ChatSettings&) const = default;
 };
@@ -38,12 +41,20 @@ inline constexpr std::string_view kChatSettingsFile = "chat.json";
 
 // Never fails: missing, malformed or out-of-range values take their defaults.
 ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder);
+// When "chat.json" exists but is no settings file at all (cut short, garbage, not a JSON
+// object), so that loading gave the defaults: the sentence to tell the user once, naming the
+// copy the next save keeps it as. Nothing otherwise.
+std::optional<std::string> ChatSettingsProblem(const std::filesystem::path& dataFolder);
 // Parses the text of a settings file with the same lenient rules.
 ChatSettings ParseChatSettings(std::string_view text);
 // The file text: every key, sorted, indented by 2.
 std::string ChatSettingsToJson(const ChatSettings& settings);
 // Best effort: writes a temporary file, flushes it to disk and renames it over "chat.json", so
 // the old file survives any failure or interruption. Returns false when nothing was replaced.
+// Keys of the old file that this version does not know are written back unchanged (a newer
+// version's settings survive a run of an older one), and an old file that is no settings file
+// at all is first moved aside to "chat.json.unreadable" (or ".unreadable-2" … when taken), so
+// that nothing the user had is lost without a copy.
 bool SaveChatSettings(const std::filesystem::path& dataFolder, const ChatSettings& settings);
 
 // Channel names from what the user typed (a name or a channel link). Absent = invalid; an empty

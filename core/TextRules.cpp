@@ -4,7 +4,67 @@ namespace vlo {
 
 namespace {
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Characters that move the cursor, change the direction of the text or start a terminal
+// sequence when written raw.
+bool NeedsEscape(char32_t cp) {
+  return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 ||
+         (cp >= 0x200E && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) ||
+         (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+}
+
+void AppendHex(std::string& out, const char* prefix, uint32_t value, int digits,
+               const char* suffix) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += prefix;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+  out += suffix;
+}
 }  // namespace
+
+std::string QuoteForTerminal(std::string_view text, size_t maxChars) {
+  std::string out{"\""};
+  size_t chars = 0;
+  size_t i = 0;
+  while (i < text.size() && chars < maxChars) {
+    const size_t start = i;
+    char32_t cp = 0;
+    ++chars;
+    if (!NextCodePoint(text, i, cp)) {
+      AppendHex(out, "\\x", static_cast<unsigned char>(text[i]), 2, "");
+      ++i;
+      continue;
+    }
+    switch (cp) {
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (cp < 0x80 && NeedsEscape(cp)) {
+          AppendHex(out, "\\x", cp, 2, "");
+        } else if (NeedsEscape(cp)) {
+          AppendHex(out, "\\u{", cp, 4, "}");
+        } else {
+          out.append(text.substr(start, i - start));
+        }
+    }
+  }
+  out += '"';
+  if (i < text.size()) out += "…";
+  return out;
+}
 
 std::string_view TrimSpace(std::string_view text) {
   constexpr std::string_view kSpace = " \t\n\v\f\r";

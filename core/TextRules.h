@@ -19,6 +19,12 @@ std::string AsciiLower(std::string_view text);
 // above U+10FFFF).
 bool NextCodePoint(std::string_view text, size_t& i, char32_t& cp);
 
+// `text` between double quotes, safe to write to a terminal: control characters (C0, C1, DEL),
+// the Unicode line and direction controls, quotes and backslashes are escaped (\n, \t, \",
+// \\, \xNN, \u{NNNN}), bytes that are not UTF-8 become \xNN, and anything past `maxChars`
+// characters is cut off with "…" after the closing quote.
+std::string QuoteForTerminal(std::string_view text, size_t maxChars = 64);
+
 // 64-bit FNV-1a of the bytes.
 uint64_t Fnv1a64(std::string_view bytes);
 

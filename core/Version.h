@@ -4,9 +4,11 @@
 
 namespace vlo {
 
-// The program's version, as the window title, the portal and the updater know it.
-inline constexpr std::string_view kAppVersion = "1.1.3";
+// The program's version, as the window title, the portal and the updater know it. Both are
+// defined in the version stamp the build generates from the project's version (VLO_VERSION in
+// the top CMakeLists.txt), so that a build for another version compiles one file again.
+extern const std::string_view kAppVersion;  // "1.1.3"
 // How the program names itself to the portal: "chat-" + the version.
-inline constexpr std::string_view kPortalVersionTag = "chat-1.1.3";
+extern const std::string_view kPortalVersionTag;
 
 }  // namespace vlo

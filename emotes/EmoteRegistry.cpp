@@ -1,10 +1,11 @@
 #include "emotes/EmoteRegistry.h"
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
 #include <span>
 #include <utility>
 
 #include "emotes/CatalogueParsers.h"
-#include "net/Http.h"
 
 namespace vlo {
 namespace {
@@ -37,8 +38,8 @@ void EmoteRegistry::Sets::Clear() {
   ffz.clear();
 }
 
-EmoteRegistry::EmoteRegistry(const Endpoints& endpoints)
-    : endpoints_{endpoints}, hosts_{NativeImageHosts::From(endpoints)} {}
+EmoteRegistry::EmoteRegistry(const Endpoints& endpoints, Clock& clock)
+    : endpoints_{endpoints}, hosts_{NativeImageHosts::From(endpoints)}, clock_{clock} {}
 
 EmoteRegistry::~EmoteRegistry() { Stop(); }
 
@@ -146,25 +147,64 @@ std::string EmoteRegistry::ChannelId(plx::PlatformId platform) const {
   return {};
 }
 
+bool EmoteRegistry::StillWanted(plx::PlatformId platform, bool channel,
+                                const std::string& channelId) const {
+  if (stopping_.load()) return false;
+  if (!channel) return true;
+  std::lock_guard lock{mutex_};
+  return (platform == plx::PlatformId::Kick ? kickChannel_ : twitchChannel_) == channelId;
+}
+
 // Runs on a fetch task's thread.
 void EmoteRegistry::RunFetch(plx::PlatformId platform, bool channel, EmoteSource source,
                              const std::string& channelId, const std::string& url,
                              uint32_t timeoutMs) {
-  const plx::HttpResponse response = plx::Get(url, timeoutMs);
-  if (stopping_.load()) return;
+  const auto wanted = [&] { return StillWanted(platform, channel, channelId); };
+  plx::HttpRequest request;
+  request.url = url;
+  request.timeoutMs = timeoutMs;
+  request.control = {&clock_, [this] { return !stopping_.load(); }};
+  int64_t backoff = kFirstRetryMs;
+  for (bool first = true;; first = false) {
+    const plx::HttpResponse response = plx::Perform(request);
+    // Anything but a catalogue's answer (a set, or 404 for none) is tried again.
+    const bool answered = (response.status >= 200 && response.status <= 299 &&
+                           nlohmann::json::accept(response.body)) ||
+                          response.status == 404;
+    if (!Apply(platform, channel, source, channelId, response, first) || answered) return;
+    const int64_t wait = std::clamp(int64_t{response.retryAfter} * 1000, backoff, kMaxRetryMs);
+    backoff = std::min(backoff * 2, kMaxRetryMs);
+    if (!clock_.WaitWhile(wait, wanted)) return;
+  }
+}
+
+bool EmoteRegistry::Apply(plx::PlatformId platform, bool channel, EmoteSource source,
+                          const std::string& channelId, const plx::HttpResponse& response,
+                          bool report) {
+  if (stopping_.load()) return false;
   std::vector<EmoteDef> defs;
   bool failed = false;
+  std::string reason;
   if (response.status >= 200 && response.status <= 299) {
-    defs = ParseCatalogue(source, response.body, channel, hosts_);
+    // A body that is not JSON at all comes from something in the way (a proxy's or a portal's
+    // page), not from the catalogue: a failure, tried again. JSON of another shape is the
+    // catalogue's answer: an empty set.
+    if (nlohmann::json::accept(response.body)) {
+      defs = ParseCatalogue(source, response.body, channel, hosts_);
+    } else {
+      failed = true;
+      reason = "unreadable answer";
+    }
   } else if (response.status != 404) {
     failed = true;  // no answer, or an error status: the set stays empty
+    reason = response.status == 0 ? response.error : "HTTP " + std::to_string(response.status);
   }
   {
     std::lock_guard lock{mutex_};
     Sets* sets = &global_;
     if (channel) {
       const bool kick = platform == plx::PlatformId::Kick;
-      if ((kick ? kickChannel_ : twitchChannel_) != channelId) return;  // replaced meanwhile
+      if ((kick ? kickChannel_ : twitchChannel_) != channelId) return false;  // replaced
       sets = kick ? &kick_ : &twitch_;
     }
     EmoteMap map;
@@ -173,13 +213,16 @@ void EmoteRegistry::RunFetch(plx::PlatformId platform, bool channel, EmoteSource
       map.try_emplace(std::move(name), std::move(def));
     }
     sets->For(source) = std::move(map);
+    if (!report && failed) return true;  // a retry that failed again: nothing new to say
     reports_.push_back(FetchReport{.platform = platform,
                                    .channel = channel,
                                    .source = source,
                                    .count = static_cast<int>(defs.size()),
-                                   .failed = failed});
+                                   .failed = failed,
+                                   .reason = std::move(reason)});
   }
   NotifyChange();
+  return true;
 }
 
 void EmoteRegistry::NotifyChange() {

@@ -13,17 +13,26 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/Clock.h"
 #include "core/Endpoints.h"
 #include "core/Platform.h"
 #include "emotes/EmoteTypes.h"
+#include "net/Http.h"
 
 namespace vlo {
 
 // The provider emote catalogues: global sets and the sets of the channel read on Twitch and
-// Kick. Downloads run on background threads; lookups are answered from memory. Thread-safe.
+// Kick. Downloads run on background threads; lookups are answered from memory. A download that
+// failed (no answer, an error status other than 404, a body that is not JSON) is tried again by
+// itself (after a minute, doubling up to ten minutes, or the answer's Retry-After), so a set lost
+// to a network fault comes back. Thread-safe.
 class EmoteRegistry {
  public:
-  explicit EmoteRegistry(const Endpoints& endpoints = {});
+  static constexpr int64_t kFirstRetryMs = 60'000;
+  static constexpr int64_t kMaxRetryMs = 600'000;
+
+  // Retry waits run on `clock`.
+  explicit EmoteRegistry(const Endpoints& endpoints = {}, Clock& clock = SystemClock());
   // Stops (joins every running download).
   ~EmoteRegistry();
   EmoteRegistry(const EmoteRegistry&) = delete;
@@ -40,11 +49,13 @@ class EmoteRegistry {
   // Twitch: channel 7TV, BetterTTV, FrankerFaceZ, then the global ones. Kick: channel 7TV, then
   // global 7TV. Other platforms: nothing.
   std::optional<EmoteDef> Find(plx::PlatformId platform, std::string_view word) const;
-  // Reports of downloads finished since the last call.
+  // Reports of downloads finished since the last call. A download that keeps failing is reported
+  // once, at its first failure.
   std::vector<FetchReport> TakeReports();
   // Called on a download thread (or the SetChannel caller's thread) without the lock held.
   void SetOnChange(std::function<void()> callback);
-  // Sets stopping and waits for every running download.
+  // Sets stopping and waits for every running download; a running request or retry wait ends
+  // within 100 ms.
   void Stop();
 
   const NativeImageHosts& ImageHosts() const { return hosts_; }
@@ -70,11 +81,16 @@ class EmoteRegistry {
 
   void RunFetch(plx::PlatformId platform, bool channel, EmoteSource source,
                 const std::string& channelId, const std::string& url, uint32_t timeoutMs);
+  // Applies one answer; false when the download is no longer wanted (stopping, replaced).
+  bool Apply(plx::PlatformId platform, bool channel, EmoteSource source,
+             const std::string& channelId, const plx::HttpResponse& response, bool report);
+  bool StillWanted(plx::PlatformId platform, bool channel, const std::string& channelId) const;
   void NotifyChange();
   static const EmoteDef* Lookup(const EmoteMap& map, std::string_view word);
 
   const Endpoints endpoints_;
   const NativeImageHosts hosts_;
+  Clock& clock_;
 
   mutable std::mutex mutex_;  // guards everything below up to tasks
   Sets global_;

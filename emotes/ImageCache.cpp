@@ -1,5 +1,6 @@
 #include "emotes/ImageCache.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -42,13 +43,15 @@ size_t ImageKeyHash::operator()(std::string_view key) const {
   return static_cast<size_t>(Fnv1a64(key));
 }
 
-ImageCache::ImageCache(std::filesystem::path folder, int workers) : folder_{std::move(folder)} {
+ImageCache::ImageCache(std::filesystem::path folder, int workers, Clock& clock)
+    : folder_{std::move(folder)}, clock_{clock} {
   std::error_code error;
   std::filesystem::create_directories(folder_, error);
   for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });
 }
 
 ImageCache::~ImageCache() {
+  stopping_.store(true);
   {
     std::lock_guard lock{mutex_};
     stop_ = true;
@@ -62,7 +65,13 @@ SharedImage ImageCache::GetImage(const std::string& key) {
   {
     std::lock_guard lock{mutex_};
     if (auto it = decoded_.find(key); it != decoded_.end()) return it->second;
-    if (failed_.contains(key) || pending_.contains(key)) return nullptr;
+    if (pending_.contains(key)) return nullptr;
+    if (failed_.contains(key)) {
+      const auto retry = retryAt_.find(key);
+      if (retry == retryAt_.end() || clock_.NowMs() < retry->second) return nullptr;
+      retryAt_.erase(retry);
+      failed_.erase(key);
+    }
     if (!key.starts_with("https://")) {
       failed_.insert(key);
       return nullptr;
@@ -106,14 +115,15 @@ void ImageCache::WorkerLoop() {
       key = std::move(queue_.front());
       queue_.pop_front();
     }
-    SharedImage image = Load(key);
+    Loaded loaded = Load(key);
     std::function<void()> callback;
     {
       std::lock_guard lock{mutex_};
-      if (image) {
-        decoded_[key] = std::move(image);
+      if (loaded.image) {
+        decoded_[key] = std::move(loaded.image);
       } else {
         failed_.insert(key);
+        if (loaded.retryAtMs > 0) retryAt_[key] = loaded.retryAtMs;
       }
       pending_.erase(key);
       callback = onArrival_;
@@ -123,23 +133,31 @@ void ImageCache::WorkerLoop() {
 }
 
 // Worker thread, without the lock.
-SharedImage ImageCache::Load(const std::string& key) const {
+ImageCache::Loaded ImageCache::Load(const std::string& key) const {
   const std::filesystem::path path = folder_ / CacheFileName(key);
   const std::string cached = ReadFile(path);
   if (!cached.empty()) {
     if (std::optional<DecodedImage> image = DecodeImage(cached)) {
-      return std::make_shared<const DecodedImage>(std::move(*image));
+      return {std::make_shared<const DecodedImage>(std::move(*image))};
     }
   }
-  plx::HttpResponse response = plx::Get(key, kAcceptHeader, kDownloadTimeoutMs);
-  if (response.status < 200 || response.status > 299 || response.body.empty() ||
-      response.body.size() > kMaxEncodedBytes) {
-    return nullptr;
+  plx::HttpRequest request;
+  request.url = key;
+  request.headers = kAcceptHeader;
+  request.timeoutMs = kDownloadTimeoutMs;
+  request.maxBodyBytes = kMaxEncodedBytes;
+  request.control = {&clock_, [this] { return !stopping_.load(); }};
+  const plx::HttpResponse response = plx::Perform(request);
+  const int32_t status = response.status;
+  if (status == 0 || status == 429 || status >= 500) {
+    if (response.error == "answer too large") return {};
+    return {nullptr, clock_.NowMs() + std::max<int64_t>(kRetryMs, response.retryAfter * 1000LL)};
   }
+  if (status < 200 || status > 299 || response.body.empty()) return {};
   std::optional<DecodedImage> image = DecodeImage(response.body);
-  if (!image) return nullptr;
+  if (!image) return {};
   WriteFileAtomically(path, response.body);
-  return std::make_shared<const DecodedImage>(std::move(*image));
+  return {std::make_shared<const DecodedImage>(std::move(*image))};
 }
 
 }  // namespace vlo

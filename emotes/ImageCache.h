@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/Clock.h"
 #include "emotes/DecodedImage.h"
 
 namespace vlo {
@@ -23,12 +25,18 @@ struct ImageKeyHash {
 
 // Loads emote images by key (an https URL) on a pool of worker threads: from the disk cache when
 // the key was downloaded before, else over HTTP; decodes them and keeps them for the whole run.
-// A key is loaded at most once; a failed key stays failed until the next run.
+// A key is loaded at most once, and a key that failed for good (an error status, bytes that do
+// not decode, a body over 8 MiB) stays failed until the next run. A download that got no answer,
+// a server error or a 429 is only failed for a while: asked for again after kRetryMs (or the
+// answer's Retry-After), it is loaded anew, so images lost to a network fault come back.
 class ImageCache {
  public:
-  // Creates `folder` (and its parents; errors ignored) and starts `workers` threads.
-  explicit ImageCache(std::filesystem::path folder, int workers = 4);
-  // Clears the callback, stops and joins the workers.
+  static constexpr int64_t kRetryMs = 60'000;
+
+  // Creates `folder` (and its parents; errors ignored) and starts `workers` threads. Retry
+  // times are read from `clock`.
+  explicit ImageCache(std::filesystem::path folder, int workers = 4, Clock& clock = SystemClock());
+  // Clears the callback, stops and joins the workers; a running download ends within 100 ms.
   ~ImageCache();
   ImageCache(const ImageCache&) = delete;
   ImageCache& operator=(const ImageCache&) = delete;
@@ -46,16 +54,24 @@ class ImageCache {
   static std::string CacheFileName(std::string_view key);
 
  private:
+  struct Loaded {
+    SharedImage image;
+    int64_t retryAtMs{0};  // a failure that may be tried again from then on; 0 = for good
+  };
+
   void WorkerLoop();
-  SharedImage Load(const std::string& key) const;
+  Loaded Load(const std::string& key) const;
 
   const std::filesystem::path folder_;
+  Clock& clock_;
+  std::atomic<bool> stopping_{false};  // ends running downloads
   mutable std::mutex mutex_;
   std::condition_variable wake_;  // queue_ grew or stop_ set
   // Guarded by mutex_:
   std::unordered_map<std::string, SharedImage, ImageKeyHash> decoded_;
   std::unordered_set<std::string, ImageKeyHash> pending_;
   std::unordered_set<std::string, ImageKeyHash> failed_;
+  std::unordered_map<std::string, int64_t, ImageKeyHash> retryAt_;  // of failed_ keys, clock ms
   std::deque<std::string> queue_;
   std::function<void()> onArrival_;
   bool stop_{false};

@@ -1,9 +1,9 @@
 #include "net/Http.h"
 
 #include <curl/curl.h>
+#include <openssl/x509_vfy.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -15,14 +15,19 @@
 namespace plx {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
+// How often a waiting transfer looks at its clock and its control (real milliseconds).
+constexpr int kPollStepMs = 100;
 
 void GlobalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string ErrorText(CURLcode code) {
+// Results of a transfer that ended early for a reason of our own.
+constexpr CURLcode kCancelled = CURLE_ABORTED_BY_CALLBACK;
+
+// `detailText` is libcurl's own message (its error buffer).
+std::string ErrorText(CURLcode code, CURL* easy, bool tooLarge, const char* detailText) {
   switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
       return "network timeout";
@@ -32,14 +37,60 @@ std::string ErrorText(CURLcode code) {
       return "network error (cannot connect)";
     case CURLE_URL_MALFORMAT:
       return "Invalid URL";
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return "network error (connection lost)";
+    case CURLE_GOT_NOTHING:
+      return "network error (no answer)";
+    case CURLE_PARTIAL_FILE:
+      return "network error (answer cut short)";
+    case CURLE_PEER_FAILED_VERIFICATION: {
+      long verify{X509_V_OK};
+      curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+      // libcurl checks the name itself, after a chain OpenSSL accepted, and says so only in words.
+      if (std::string_view{detailText}.find("host name") != std::string_view::npos) {
+        verify = X509_V_OK;
+      }
+      return detail::CertificateProblem(verify);
+    }
+    case CURLE_SSL_CONNECT_ERROR: {
+      // A connection that closed or was reset during the handshake is the network's doing.
+      const std::string_view text{detailText};
+      if (text.find("SSL_ERROR_SYSCALL") != std::string_view::npos ||
+          text.find("reset by peer") != std::string_view::npos ||
+          text.find("unexpected eof") != std::string_view::npos) {
+        return "network error (connection lost)";
+      }
+      return detail::kSecureConnectionFailed;
+    }
+    case kCancelled:
+      return "cancelled";
+    case CURLE_FILESIZE_EXCEEDED:
+      return "answer too large";
+    case CURLE_WRITE_ERROR:
+      if (tooLarge) return "answer too large";
+      [[fallthrough]];
     default:
       return "network error (" + std::to_string(static_cast<int>(code)) + ")";
   }
 }
 
+// Where the body goes; refuses to grow past the request's limit.
+struct BodySink {
+  std::string* body;
+  size_t maxBytes;
+  bool tooLarge{false};
+};
+
 size_t AppendBody(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
+  auto* sink = static_cast<BodySink*>(user);
+  const size_t bytes{size * count};
+  if (sink->body->size() + bytes > sink->maxBytes) {
+    sink->tooLarge = true;
+    return 0;  // libcurl ends the transfer with CURLE_WRITE_ERROR
+  }
+  sink->body->append(data, bytes);
+  return bytes;
 }
 
 CURLcode OnSslContext(CURL*, void* sslContext, void*) {
@@ -89,12 +140,12 @@ curl_slist* BuildHeaders(const HttpRequest& request) {
   return list;
 }
 
-// Runs the transfer. Besides libcurl's connect time-out, a transfer that moves no byte for
-// `timeoutMs` after connecting ends as a time-out (libcurl has no per-phase receive time-out).
-CURLcode Run(Handles& handles, uint32_t timeoutMs) {
+// Runs the transfer. A transfer that moves no byte for `timeoutMs` of the control's clock, from
+// the start (resolve, connect and TLS included), ends as a time-out; a stop ends it at once.
+CURLcode Run(Handles& handles, const HttpRequest& request) {
   curl_multi_add_handle(handles.multi, handles.easy);
-  auto lastActivity{SteadyClock::now()};
-  curl_off_t lastBytes{-1};
+  IdleTimer idle{request.control.clock, request.timeoutMs};
+  curl_off_t lastBytes{0};
   for (;;) {
     int running{0};
     if (curl_multi_perform(handles.multi, &running) != CURLM_OK) return CURLE_FAILED_INIT;
@@ -105,27 +156,20 @@ CURLcode Run(Handles& handles, uint32_t timeoutMs) {
       }
       return CURLE_RECV_ERROR;
     }
-    curl_off_t pretransfer{0};
     curl_off_t down{0};
     curl_off_t up{0};
     long headerBytes{0};
-    curl_easy_getinfo(handles.easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
     curl_easy_getinfo(handles.easy, CURLINFO_SIZE_DOWNLOAD_T, &down);
     curl_easy_getinfo(handles.easy, CURLINFO_SIZE_UPLOAD_T, &up);
     curl_easy_getinfo(handles.easy, CURLINFO_HEADER_SIZE, &headerBytes);
     const curl_off_t bytes{down + up + headerBytes};
-    const auto now{SteadyClock::now()};
-    if (pretransfer == 0 || bytes != lastBytes) {
-      lastActivity = now;
+    if (bytes != lastBytes) {
+      idle.Touch();
       lastBytes = bytes;
     }
-    int waitMs{1000};
-    if (timeoutMs > 0) {
-      const auto idle{std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity)};
-      if (idle.count() >= timeoutMs) return CURLE_OPERATION_TIMEDOUT;
-      waitMs = static_cast<int>(std::min<int64_t>(waitMs, timeoutMs - idle.count()));
-    }
-    curl_multi_poll(handles.multi, nullptr, 0, std::max(waitMs, 1), nullptr);
+    if (!request.control.Wanted()) return kCancelled;
+    if (request.timeoutMs > 0 && idle.Expired()) return CURLE_OPERATION_TIMEDOUT;
+    curl_multi_poll(handles.multi, nullptr, 0, kPollStepMs, nullptr);
   }
 }
 
@@ -156,22 +200,25 @@ HttpResponse Perform(const HttpRequest& request) {
   curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_NOPROXY, "127.0.0.1,localhost");
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.timeoutMs));
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &OnSslContext);
+  char curlError[CURL_ERROR_SIZE]{};
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError);
+  BodySink sink{&response.body, request.maxBodyBytes};
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &AppendBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &response.body);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
   handles.headers = BuildHeaders(request);
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, handles.headers);
   SetMethodAndBody(easy, request);
 
-  const CURLcode result{Run(handles, request.timeoutMs)};
+  const CURLcode result{Run(handles, request)};
   // A transfer that broke off after the status line is a failure too: a cut body must not pass
   // for a whole one.
   if (result != CURLE_OK) {
     response.body.clear();
-    response.error = ErrorText(result);
+    response.error = ErrorText(result, easy, sink.tooLarge, curlError);
     return response;
   }
   long status{0};
@@ -186,7 +233,7 @@ HttpResponse Perform(const HttpRequest& request) {
 
 HttpResponse Request(const std::string& url, const std::string& method,
                      std::optional<std::string> body, std::optional<std::string> contentType,
-                     std::optional<std::string> headers, uint32_t timeoutMs) {
+                     std::optional<std::string> headers, uint32_t timeoutMs, CallControl control) {
   HttpRequest request;
   request.url = url;
   request.method = method;
@@ -194,25 +241,30 @@ HttpResponse Request(const std::string& url, const std::string& method,
   request.contentType = contentType.value_or(std::string{});
   request.headers = headers.value_or(std::string{});
   request.timeoutMs = timeoutMs;
+  request.control = std::move(control);
   return Perform(request);
 }
 
-HttpResponse Get(const std::string& url, uint32_t timeoutMs) {
-  return Request(url, "GET", std::nullopt, std::nullopt, std::nullopt, timeoutMs);
+HttpResponse Get(const std::string& url, uint32_t timeoutMs, CallControl control) {
+  return Request(url, "GET", std::nullopt, std::nullopt, std::nullopt, timeoutMs,
+                 std::move(control));
 }
 
-HttpResponse Get(const std::string& url, const std::string& headers, uint32_t timeoutMs) {
-  return Request(url, "GET", std::nullopt, std::nullopt, headers, timeoutMs);
+HttpResponse Get(const std::string& url, const std::string& headers, uint32_t timeoutMs,
+                 CallControl control) {
+  return Request(url, "GET", std::nullopt, std::nullopt, headers, timeoutMs, std::move(control));
 }
 
-HttpResponse PostForm(const std::string& url, std::string body, uint32_t timeoutMs) {
+HttpResponse PostForm(const std::string& url, std::string body, uint32_t timeoutMs,
+                      CallControl control) {
   return Request(url, "POST", std::move(body), "application/x-www-form-urlencoded", std::nullopt,
-                 timeoutMs);
+                 timeoutMs, std::move(control));
 }
 
 HttpResponse PostJson(const std::string& url, std::string body, std::optional<std::string> headers,
-                      uint32_t timeoutMs) {
-  return Request(url, "POST", std::move(body), "application/json", std::move(headers), timeoutMs);
+                      uint32_t timeoutMs, CallControl control) {
+  return Request(url, "POST", std::move(body), "application/json", std::move(headers), timeoutMs,
+                 std::move(control));
 }
 
 }  // namespace plx

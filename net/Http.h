@@ -5,7 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "net/CallControl.h"
+
 namespace plx {
+
+// The largest body a request accepts unless it says otherwise (after decoding). A larger answer
+// ends as a failure instead of filling memory.
+inline constexpr size_t kDefaultMaxBodyBytes = 32u << 20;
 
 // One HTTP(S) request. Strings are UTF-8.
 struct HttpRequest {
@@ -15,15 +21,24 @@ struct HttpRequest {
   std::string contentType;          // no Content-Type header when empty
   std::string headers;              // extra lines "Name: value", separated by "\r\n"
   std::string userAgent;            // empty = AppUserAgent
-  uint32_t timeoutMs{15000};        // for each of resolve, connect, send and receive
-  bool followRedirects{true};       // the updater turns this off for itself
+  // The request fails as "network timeout" when no byte moves for this long, from the start
+  // (resolve, connect, TLS) to the last byte of the answer; measured on control.clock.
+  uint32_t timeoutMs{15000};
+  bool followRedirects{true};  // the updater turns this off for itself
+  size_t maxBodyBytes{kDefaultMaxBodyBytes};
+  CallControl control;  // a stop ends the request with the error "cancelled"
 };
 
 // A completed exchange has status != 0 and an empty error, whatever the status.
 struct HttpResponse {
-  int32_t status{0};      // 0 when no response was received
-  std::string body;       // decoded from gzip/deflate; empty on failure
-  std::string error;      // empty on success, else a fixed sentence ("network timeout", …)
+  int32_t status{0};  // 0 when no response was received
+  std::string body;   // decoded from gzip/deflate; empty on failure
+  // Empty on success, else a fixed text: "network timeout", "network error (DNS)",
+  // "network error (cannot connect)", "network error (connection lost)", "network error (no
+  // answer)", "network error (answer cut short)", "answer too large", a certificate sentence
+  // ("the server's certificate is not trusted" …), "the secure connection failed", "cancelled",
+  // "Invalid URL" or "network error (n)" with libcurl's code.
+  std::string error;
   int32_t retryAfter{0};  // seconds from a positive integer Retry-After header, else 0
 };
 
@@ -37,15 +52,19 @@ inline std::string BrowserUserAgent() { return std::string{kBrowserUserAgent}; }
 // Performs one request on the calling thread; never throws for network failures.
 HttpResponse Perform(const HttpRequest& request);
 
+// The shorthands below take an optional CallControl: a stop then ends the call at once.
 HttpResponse Request(const std::string& url, const std::string& method,
                      std::optional<std::string> body, std::optional<std::string> contentType,
-                     std::optional<std::string> headers, uint32_t timeoutMs);
-HttpResponse Get(const std::string& url, uint32_t timeoutMs = 15000);
-HttpResponse Get(const std::string& url, const std::string& headers, uint32_t timeoutMs = 15000);
-HttpResponse PostForm(const std::string& url, std::string body, uint32_t timeoutMs = 15000);
+                     std::optional<std::string> headers, uint32_t timeoutMs,
+                     CallControl control = {});
+HttpResponse Get(const std::string& url, uint32_t timeoutMs = 15000, CallControl control = {});
+HttpResponse Get(const std::string& url, const std::string& headers, uint32_t timeoutMs = 15000,
+                 CallControl control = {});
+HttpResponse PostForm(const std::string& url, std::string body, uint32_t timeoutMs = 15000,
+                      CallControl control = {});
 HttpResponse PostJson(const std::string& url, std::string body,
-                      std::optional<std::string> headers = std::nullopt,
-                      uint32_t timeoutMs = 15000);
+                      std::optional<std::string> headers = std::nullopt, uint32_t timeoutMs = 15000,
+                      CallControl control = {});
 
 // "Authorization: Bearer <token>\r\n" and, when clientId is non-empty, "Client-Id: <id>\r\n".
 std::string BearerHeaders(std::string_view accessToken, std::string_view clientId);

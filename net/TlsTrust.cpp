@@ -48,5 +48,21 @@ void AddExtraTrust(SSL_CTX* context) {
   ERR_clear_error();  // adding a certificate the store already holds is not a failure
 }
 
+std::string CertificateProblem(long verifyResult) {
+  switch (verifyResult) {
+    case X509_V_OK:
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+    case X509_V_ERR_EMAIL_MISMATCH:
+      return "the server's certificate is for another host";
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+      return "the server's certificate has expired";
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return "the server's certificate is not valid yet";
+    default:
+      return "the server's certificate is not trusted";
+  }
+}
+
 }  // namespace detail
 }  // namespace plx

@@ -15,6 +15,7 @@ struct WebSocketClient::Impl {
   std::shared_ptr<detail::WsConnection> connection;
   std::mutex sendMutex;  // serialises sends
   std::atomic<bool> open{false};
+  std::atomic<int32_t> retryAfter{0};  // of the last declined upgrade
 
   std::shared_ptr<detail::WsConnection> Current() {
     std::lock_guard lock{handleMutex};
@@ -34,9 +35,11 @@ WebSocketClient::~WebSocketClient() {
 }
 
 bool WebSocketClient::Connect(const std::string& url, const std::string& userAgent,
-                              std::string* error, int32_t receiveTimeoutMs) {
+                              std::string* error, int32_t receiveTimeoutMs,
+                              const CallControl& control) {
   Close();
-  std::string failure;
+  impl_->retryAfter = 0;
+  detail::ConnectFailure failure;
   const std::optional<detail::UrlParts> parts{detail::ParseUrl(url)};
   if (!parts || (parts->scheme != "ws" && parts->scheme != "wss")) {
     if (error) *error = "Invalid WebSocket URL";
@@ -51,8 +54,8 @@ bool WebSocketClient::Connect(const std::string& url, const std::string& userAge
     previous = std::exchange(impl_->connection, connection);
   }
   previous.reset();  // joins the old I/O thread outside the lock
-  const bool ok{
-      connection->Connect(*parts, userAgent.empty() ? AppUserAgent() : userAgent, failure)};
+  const bool ok{connection->Connect(*parts, userAgent.empty() ? AppUserAgent() : userAgent, control,
+                                    failure)};
   {
     std::lock_guard lock{impl_->handleMutex};
     if (ok && !connection->Closed() && impl_->connection == connection) {
@@ -61,7 +64,8 @@ bool WebSocketClient::Connect(const std::string& url, const std::string& userAge
     }
   }
   connection->Close();
-  if (error) *error = failure.empty() ? "WebSocket connect failed" : failure;
+  impl_->retryAfter = failure.retryAfter;
+  if (error) *error = failure.text.empty() ? "WebSocket connect failed" : failure.text;
   return false;
 }
 
@@ -89,5 +93,7 @@ void WebSocketClient::Close() {
 }
 
 bool WebSocketClient::IsOpen() const { return impl_->open; }
+
+int32_t WebSocketClient::RetryAfterSeconds() const { return impl_->retryAfter; }
 
 }  // namespace plx

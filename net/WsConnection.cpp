@@ -1,8 +1,10 @@
 #include "net/WsConnection.h"
 
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <atomic>
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
@@ -20,6 +22,7 @@
 #include <thread>
 
 #include "net/Http.h"
+#include "net/HttpParts.h"
 #include "net/TlsTrust.h"
 
 namespace plx::detail {
@@ -33,8 +36,11 @@ namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
 
 constexpr auto kTuple = asio::as_tuple(asio::use_awaitable);
-constexpr auto kConnectTimeout = std::chrono::seconds{10};
-constexpr auto kCloseTimeout = std::chrono::milliseconds{1000};
+constexpr auto kCloseTimeout = std::chrono::milliseconds{kCloseTimeoutMs};
+constexpr auto kWaitStep = std::chrono::milliseconds{100};
+
+// How far a connect has come, for the text of a time-out.
+enum Stage : int { kResolving, kConnecting, kSecuring, kUpgrading };
 
 using PlainStream = beast::tcp_stream;
 using TlsStream = beast::ssl_stream<beast::tcp_stream>;
@@ -44,7 +50,35 @@ struct Outcome {
   bool done{false};
   bool ok{false};
   std::string text;
+  int32_t retryAfter{0};  // from a declined upgrade
 };
+
+bool IsCut(const beast::error_code& error) {
+  return error == asio::error::eof || error == asio::error::connection_reset ||
+         error == asio::error::broken_pipe || error == ssl::error::stream_truncated ||
+         error == beast::http::error::end_of_stream;
+}
+
+// The text of a failed TCP connect.
+std::string TcpFailure(const beast::error_code& error) {
+  if (error == asio::error::connection_refused)
+    return "WebSocket connect failed (connection refused)";
+  if (error == asio::error::network_unreachable || error == asio::error::host_unreachable) {
+    return "WebSocket connect failed (network unreachable)";
+  }
+  return "WebSocket connect failed";
+}
+
+// The text of a failed TLS handshake: a sentence about the certificate when that was refused.
+std::string TlsFailure(const beast::error_code& error, SSL* handle) {
+  if (IsCut(error)) return "WebSocket handshake failed (connection closed)";
+  if (error.category() == asio::error::get_ssl_category() &&
+      ERR_GET_REASON(static_cast<unsigned long>(error.value())) ==
+          SSL_R_CERTIFICATE_VERIFY_FAILED) {
+    return CertificateProblem(SSL_get_verify_result(handle));
+  }
+  return kSecureConnectionFailed;
+}
 
 bool IsIpLiteral(const std::string& host) {
   beast::error_code error;
@@ -69,7 +103,7 @@ class Connection final : public WsConnection {
     Close();
     {
       std::unique_lock lock{mutex_};
-      changed_.wait_for(lock, kCloseTimeout + std::chrono::milliseconds{200},
+      changed_.wait_for(lock, kCloseTimeout + std::chrono::milliseconds{100},
                         [this] { return closeDone_; });
     }
     work_.reset();
@@ -77,15 +111,31 @@ class Connection final : public WsConnection {
     thread_.join();
   }
 
-  bool Connect(const UrlParts& url, const std::string& userAgent, std::string& error) override {
+  bool Connect(const UrlParts& url, const std::string& userAgent, const CallControl& control,
+               ConnectFailure& failure) override {
     auto outcome{std::make_shared<Outcome>()};
     Spawn(DoConnect(url, userAgent, outcome));
-    if (!Wait(*outcome)) {
-      std::lock_guard lock{mutex_};  // the attempt may still be finishing after a Close
-      error = outcome->done ? outcome->text : "WebSocket connect failed";
+    const IdleTimer deadline{control.clock, kConnectTimeoutMs};
+    std::unique_lock lock{mutex_};
+    while (!outcome->done && !closed_) {
+      changed_.wait_for(lock, kWaitStep, [&] { return outcome->done || closed_; });
+      if (outcome->done || closed_) break;
+      lock.unlock();  // the clock and the control take locks of their own
+      const bool wanted{control.Wanted()};
+      const bool late{deadline.Expired()};
+      lock.lock();
+      if (outcome->done || closed_ || (wanted && !late)) continue;
+      failure.text = !wanted                      ? "WebSocket connect cancelled"
+                     : stage_.load() >= kSecuring ? "WebSocket handshake timed out"
+                                                  : "WebSocket connect timed out";
+      lock.unlock();
+      Close();
       return false;
     }
-    return true;
+    if (outcome->done && outcome->ok && !closed_) return true;
+    failure.text = outcome->done ? outcome->text : "WebSocket connect failed";
+    failure.retryAfter = outcome->retryAfter;
+    return false;
   }
 
   bool Send(std::string_view text) override {
@@ -146,12 +196,14 @@ class Connection final : public WsConnection {
     return outcome.done && outcome.ok && !closed_;
   }
 
-  void Finish(const std::shared_ptr<Outcome>& outcome, bool ok, std::string text = {}) {
+  void Finish(const std::shared_ptr<Outcome>& outcome, bool ok, std::string text = {},
+              int32_t retryAfter = 0) {
     {
       std::lock_guard lock{mutex_};
       outcome->done = true;
       outcome->ok = ok;
       outcome->text = std::move(text);
+      outcome->retryAfter = retryAfter;
       if (!ok) over_ = over_ || connected_;
     }
     changed_.notify_all();
@@ -165,17 +217,23 @@ class Connection final : public WsConnection {
   }
 
   // I/O thread only from here on.
+  // The caller's Connect bounds the whole attempt with its own deadline and closes the stream when
+  // it passes, so no step here carries a timer of its own.
   asio::awaitable<void> DoConnect(UrlParts url, std::string userAgent,
                                   std::shared_ptr<Outcome> outcome) {
     tcp::resolver resolver{ioc_};
     auto [resolveError, endpoints] =
         co_await resolver.async_resolve(url.host, std::to_string(url.port), kTuple);
-    if (resolveError || Closed()) co_return Finish(outcome, false, "WebSocket connect failed");
+    if (resolveError || Closed()) {
+      co_return Finish(outcome, false,
+                       Closed() ? "WebSocket connect failed" : "WebSocket connect failed (DNS)");
+    }
+    stage_ = kConnecting;
     auto& lowest{beast::get_lowest_layer(ws_)};
-    lowest.expires_after(kConnectTimeout);
     auto [connectError, endpoint] = co_await lowest.async_connect(endpoints, kTuple);
-    if (connectError || Closed()) co_return Finish(outcome, false, "WebSocket connect failed");
+    if (connectError || Closed()) co_return Finish(outcome, false, TcpFailure(connectError));
     lowest.socket().set_option(tcp::no_delay(true));
+    stage_ = kSecuring;
 
     if constexpr (std::is_same_v<Stream, TlsStream>) {
       SSL* handle{ws_.next_layer().native_handle()};
@@ -188,33 +246,34 @@ class Connection final : public WsConnection {
         X509_VERIFY_PARAM_set1_host(param, url.host.c_str(), 0);
       }
       auto [tlsError] = co_await ws_.next_layer().async_handshake(ssl::stream_base::client, kTuple);
-      if (tlsError) {
-        co_return Finish(outcome, false,
-                         "WebSocket handshake failed (" + std::to_string(tlsError.value()) + ")");
-      }
+      if (tlsError) co_return Finish(outcome, false, TlsFailure(tlsError, handle));
     }
-    lowest.expires_never();
+    stage_ = kUpgrading;
 
-    ws_.set_option(
-        websocket::stream_base::timeout{kConnectTimeout, websocket::stream_base::none(), false});
+    ws_.set_option(websocket::stream_base::timeout{websocket::stream_base::none(),
+                                                   websocket::stream_base::none(), false});
     ws_.set_option(websocket::stream_base::decorator([userAgent](websocket::request_type& request) {
       request.set(http::field::user_agent, userAgent);
     }));
-    ws_.read_message_max(0);  // no limit: a message may be any size
+    ws_.read_message_max(kMaxMessageBytes);
     ws_.auto_fragment(false);
     const bool defaultPort{url.port == (url.secure ? 443 : 80)};
     std::string host{url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host};
     if (!defaultPort) host += ":" + std::to_string(url.port);
     websocket::response_type response;
     auto [upgradeError] = co_await ws_.async_handshake(response, host, url.target, kTuple);
+    if (upgradeError == websocket::error::upgrade_declined) {
+      const auto retryAfter{response.find(http::field::retry_after)};
+      co_return Finish(
+          outcome, false,
+          "WebSocket upgrade rejected (HTTP " + std::to_string(response.result_int()) + ")",
+          retryAfter == response.end() ? 0 : ParseRetryAfter(retryAfter->value()));
+    }
     if (upgradeError) {
-      if (response.result_int() != 0) {
-        co_return Finish(
-            outcome, false,
-            "WebSocket upgrade rejected (HTTP " + std::to_string(response.result_int()) + ")");
-      }
       co_return Finish(outcome, false,
-                       "WebSocket handshake failed (" + std::to_string(upgradeError.value()) + ")");
+                       IsCut(upgradeError)
+                           ? "WebSocket handshake failed (connection closed)"
+                           : "WebSocket handshake failed (" + upgradeError.message() + ")");
     }
     {
       std::lock_guard lock{mutex_};
@@ -268,10 +327,11 @@ class Connection final : public WsConnection {
 
   mutable std::mutex mutex_;  // guards closed_, over_, connected_ and every Outcome
   std::condition_variable changed_;
-  bool closed_{false};     // Close was called
-  bool over_{false};       // an operation failed after the upgrade
-  bool connected_{false};  // the upgrade completed
-  bool closeDone_{false};  // the closing work on the I/O thread has finished
+  bool closed_{false};                  // Close was called
+  bool over_{false};                    // an operation failed after the upgrade
+  bool connected_{false};               // the upgrade completed
+  bool closeDone_{false};               // the closing work on the I/O thread has finished
+  std::atomic<int> stage_{kResolving};  // written on the I/O thread, read by Connect
 
   asio::io_context ioc_{1};
   std::optional<ssl::context> context_;

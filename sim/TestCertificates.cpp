@@ -43,7 +43,8 @@ void AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
 // A certificate for `key` named `commonName`, signed by `issuerKey` (self-signed when `issuer`
 // is null).
 CertPtr MakeCertificate(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey,
-                        long serial, bool authority) {
+                        long serial, bool authority,
+                        const char* names = "IP:127.0.0.1,DNS:localhost") {
   CertPtr cert{X509_new(), &X509_free};
   Check(cert != nullptr, "certificate");
   X509_set_version(cert.get(), 2);
@@ -66,7 +67,7 @@ CertPtr MakeCertificate(EVP_PKEY* key, const char* commonName, X509* issuer, EVP
     AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
     AddExtension(cert.get(), signer, NID_key_usage, "critical,digitalSignature,keyEncipherment");
     AddExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth");
-    AddExtension(cert.get(), signer, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost");
+    AddExtension(cert.get(), signer, NID_subject_alt_name, names);
     AddExtension(cert.get(), signer, NID_authority_key_identifier, "keyid");
   }
   Check(X509_sign(cert.get(), issuerKey ? issuerKey : key, EVP_sha256()) > 0, "sign");
@@ -103,6 +104,20 @@ TestCertificates Make() {
   result.caPem = CertPem(ca.get());
   result.serverCertPem = CertPem(server.get()) + result.caPem;
   result.serverKeyPem = KeyPem(serverKey.get());
+
+  KeyPtr strangerKey{NewKey()};
+  CertPtr stranger{
+      MakeCertificate(strangerKey.get(), "Unknown Test CA", nullptr, nullptr, 1, true)};
+  KeyPtr untrustedKey{NewKey()};
+  CertPtr untrusted{MakeCertificate(untrustedKey.get(), "localhost", stranger.get(),
+                                    strangerKey.get(), 2, false)};
+  result.untrustedCertPem = CertPem(untrusted.get()) + CertPem(stranger.get());
+  result.untrustedKeyPem = KeyPem(untrustedKey.get());
+  KeyPtr otherKey{NewKey()};
+  CertPtr other{MakeCertificate(otherKey.get(), "other.example", ca.get(), caKey.get(), 3, false,
+                                "DNS:other.example")};
+  result.otherHostCertPem = CertPem(other.get()) + result.caPem;
+  result.otherHostKeyPem = KeyPem(otherKey.get());
 
   std::string pattern{(std::filesystem::temp_directory_path() / "vlo-sim-ca-XXXXXX").string()};
   const int fd{mkstemp(pattern.data())};

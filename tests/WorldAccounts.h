@@ -12,10 +12,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "accounts/AccountService.h"
 #include "accounts/SecretStore.h"
 #include "core/ChatHub.h"
+#include "core/ChatMessage.h"
+#include "core/Clock.h"
 #include "net/Http.h"
 #include "readers/kick/KickReader.h"
 #include "readers/twitch/TwitchReader.h"
@@ -32,7 +36,7 @@ class WorldAccountsTest : public ::testing::Test {
     chat = std::make_unique<WorldChat>(*world);
     store = std::make_unique<SecretStore>(dir.path());
     accounts = std::make_unique<AccountService>(
-        *store, world->GetEndpoints(), [](const std::string& url) { plx::Get(url, 5000); });
+        *store, world->GetEndpoints(), [this](const std::string& url) { Browse(url); }, clock);
     // Called on the sign-in worker.
     accounts->SetSignInObserver([this](const plx::OAuthLoginResult& result) {
       std::lock_guard lock{mutex_};
@@ -44,6 +48,19 @@ class WorldAccountsTest : public ::testing::Test {
   void TearDown() override {
     if (hub) hub->Stop();
     accounts->Shutdown();
+    for (std::thread& browser : browsers_) browser.join();
+  }
+
+  // The browser's part of a sign-in. The portal's page is visited before the opener returns, so
+  // the session exists at the first poll; an app's authorization page redirects to the
+  // program's own listener, which accepts once the opener returned, so that visit happens on a
+  // thread of its own, as in a real browser.
+  void Browse(const std::string& url) {
+    if (url.find("/connect/") != std::string::npos) {
+      plx::Get(url, 5000);
+    } else {
+      browsers_.emplace_back([url] { plx::Get(url, 5000); });
+    }
   }
 
   // One portal sign-in, to its result (bounded wait).
@@ -91,6 +108,9 @@ class WorldAccountsTest : public ::testing::Test {
   }
 
   TempDir dir;
+  // The account service's waits (sign-in polls) pass at once; its time starts at the real time,
+  // so the tokens it stores expire as the simulator's do.
+  TestClock clock{plx::nowMs(), true};
   std::unique_ptr<sim::SimWorld> world;
   std::unique_ptr<WorldChat> chat;
   std::unique_ptr<SecretStore> store;
@@ -98,6 +118,7 @@ class WorldAccountsTest : public ::testing::Test {
   std::unique_ptr<ChatHub> hub;
 
  private:
+  std::vector<std::thread> browsers_;  // test thread only
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<plx::OAuthLoginResult> results_;  // guarded by mutex_

@@ -2,9 +2,11 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "alerts/AddAlert.h"
 #include "alerts/AlertDecoders.h"
@@ -13,6 +15,7 @@
 #include "readers/kick/KickEvent.h"
 #include "readers/kick/KickPing.h"
 #include "readers/kick/KickRequests.h"
+#include "readers/kick/KickTrouble.h"
 
 namespace vlo {
 
@@ -24,6 +27,7 @@ constexpr uint32_t kRequestTimeoutMs = 15000;
 constexpr int64_t kBlockedRetryMs = 30000;
 constexpr int64_t kConnectRetryMs = 10000;
 constexpr int64_t kReconnectMs = 6000;
+constexpr int64_t kMaxRetryAfterMs = 600'000;
 
 uint32_t RandomClientNumber() {
   uint32_t number{0};
@@ -51,13 +55,17 @@ void KickReader::Run() {
   }
 }
 
-std::string KickReader::FetchOwnSlug(const std::string& accessToken) {
+plx::HttpResponse KickReader::Send(plx::HttpRequest request) {
+  request.timeoutMs = kRequestTimeoutMs;
+  request.control = {&hub_.GetClock(), [this] { return hub_.IsWanted(kKick); }};
+  return plx::Perform(request);
+}
+
+plx::HttpResponse KickReader::FetchOwnChannel(const std::string& accessToken) {
   plx::HttpRequest request;
   request.url = endpoints_.kickApi + "/public/v1/channels";
   request.headers = "Authorization: Bearer " + accessToken;
-  request.timeoutMs = kRequestTimeoutMs;
-  const plx::HttpResponse response = plx::Perform(request);
-  return IsSuccess(response) ? ParseOwnChannelSlug(response.body) : std::string{};
+  return Send(std::move(request));
 }
 
 KickReader::Next KickReader::RunCycle() {
@@ -67,12 +75,24 @@ KickReader::Next KickReader::RunCycle() {
   const bool signedIn = token.has_value();
 
   std::string ownSlug;
+  plx::HttpResponse own;
   if (signedIn) {
     if (!hub_.IsWanted(kKick)) return std::nullopt;
-    ownSlug = FetchOwnSlug(token->accessToken);
+    own = FetchOwnChannel(token->accessToken);
     if (!hub_.IsWanted(kKick)) return std::nullopt;  // stopped during the request
+    if (IsSuccess(own)) ownSlug = ParseOwnChannelSlug(own.body);
   }
   if (channel.empty()) channel = ownSlug;
+  // Without an answer (or with a server's trouble) nothing is known about the own channel yet:
+  // that is retried, not taken for "you have no channel".
+  if (channel.empty() && signedIn && (own.status == 0 || own.status == 429 || own.status >= 500)) {
+    const int64_t wait = KickWaitFor(own, kBlockedRetryMs);
+    hub_.SetStatus(kKick, ConnectionState::Problem, {},
+                   own.status == 0 ? KickUnreachableText(own.error, wait)
+                                   : "Kick's API answered HTTP " + std::to_string(own.status) +
+                                         " - retrying in " + std::to_string(wait / 1000) + " s");
+    return wait;
+  }
   if (channel.empty()) {
     hub_.SetStatus(kKick, ConnectionState::Off, {},
                    signedIn
@@ -85,14 +105,14 @@ KickReader::Next KickReader::RunCycle() {
   hub_.SetStatus(kKick, ConnectionState::Connecting, channel, "Looking up the channel…");
   bool notFound{false};
   std::optional<KickChannelInfo> info;
+  std::vector<plx::HttpResponse> answers;
   for (const std::string_view path : kKickLookupPaths) {
     if (!hub_.IsWanted(kKick)) return std::nullopt;
     plx::HttpRequest request;
     request.url = endpoints_.kickWeb + std::string{path} + plx::PercentEncode(channel);
     request.headers = "Accept: application/json\r\nAccept-Language: en-US,en;q=0.9";
     request.userAgent = plx::BrowserUserAgent();
-    request.timeoutMs = kRequestTimeoutMs;
-    const plx::HttpResponse response = plx::Perform(request);
+    const plx::HttpResponse& response = answers.emplace_back(Send(std::move(request)));
     if (response.status == 404) {
       notFound = true;
       continue;
@@ -109,9 +129,9 @@ KickReader::Next KickReader::RunCycle() {
                      "Kick has no channel called \"" + channel + "\"");
       return std::nullopt;
     }
-    hub_.SetStatus(kKick, ConnectionState::Problem, channel,
-                   "Kick blocked the channel lookup - retrying in 30 s");
-    return kBlockedRetryMs;
+    KickRetry retry = LookupRetry(answers);
+    hub_.SetStatus(kKick, ConnectionState::Problem, channel, std::move(retry.detail));
+    return retry.waitMs;
   }
 
   std::string broadcasterUserId = std::move(info->broadcasterUserId);
@@ -136,25 +156,28 @@ KickReader::Next KickReader::Connect(const std::string& channel, int64_t chatroo
   request.headers = "Accept: application/json\r\nOrigin: " + OriginOf(endpoints_.kickWeb) +
                     "\r\nx-app-platform: web";
   request.userAgent = plx::BrowserUserAgent();
-  request.timeoutMs = kRequestTimeoutMs;
-  const plx::HttpResponse response = plx::Perform(request);
+  const plx::HttpResponse response = Send(std::move(request));
   const std::optional<PusherCredentials> credentials =
       IsSuccess(response) ? ParseRealtimeConnection(response.body) : std::nullopt;
   if (!hub_.IsWanted(kKick)) return std::nullopt;
   if (!credentials) {
+    const int64_t wait = KickWaitFor(response, kConnectRetryMs);
     hub_.SetStatus(kKick, ConnectionState::Problem, channel,
-                   "Could not open Kick's chat connection - retrying");
-    return kConnectRetryMs;
+                   response.status == 0 ? KickUnreachableText(response.error, wait)
+                                        : "Could not open Kick's chat connection - retrying");
+    return wait;
   }
 
   auto socket = std::make_shared<plx::WebSocketClient>();
   std::string error;
+  const plx::CallControl control{&hub_.GetClock(), [this] { return hub_.IsWanted(kKick); }};
   if (!socket->Connect(PusherSocketUrl(endpoints_, *credentials), plx::BrowserUserAgent(), &error,
-                       kReceiveTimeoutMs)) {
+                       0, control)) {
     if (!hub_.IsWanted(kKick)) return std::nullopt;
     hub_.SetStatus(kKick, ConnectionState::Problem, channel,
                    "Kick chat connection failed (" + error + ")");
-    return kConnectRetryMs;
+    return std::clamp(int64_t{socket->RetryAfterSeconds()} * 1000, kConnectRetryMs,
+                      kMaxRetryAfterMs);
   }
   if (!hub_.IsWanted(kKick)) return std::nullopt;
   hub_.RegisterSocket(kKick, socket);
@@ -162,8 +185,9 @@ KickReader::Next KickReader::Connect(const std::string& channel, int64_t chatroo
   if (channelId > 0) socket->SendText(PusherSubscribeFrame("channel." + std::to_string(channelId)));
 
   std::atomic<bool> stopPing{false};
-  std::thread ping{RunKickPing, &stopPing, socket, std::ref(hub_.GetClock())};
-  ReadFrames(*socket, channel, canSend, signedIn);
+  std::atomic<uint64_t> heard{0};
+  std::thread ping{RunKickPing, &stopPing, socket, std::ref(hub_.GetClock()), &heard};
+  ReadFrames(*socket, channel, canSend, signedIn, heard);
   stopPing.exchange(true);
   ping.join();
   socket->Close();
@@ -176,11 +200,12 @@ KickReader::Next KickReader::Connect(const std::string& channel, int64_t chatroo
 }
 
 void KickReader::ReadFrames(plx::WebSocketClient& socket, const std::string& channel, bool canSend,
-                            bool signedIn) {
+                            bool signedIn, std::atomic<uint64_t>& heard) {
   Clock& clock = hub_.GetClock();
   bool subscribed{false};
   std::string frame;
   while (hub_.IsWanted(kKick) && socket.ReceiveMessage(frame)) {
+    heard.fetch_add(1, std::memory_order_relaxed);
     const int64_t now = clock.NowMs();
     KickEvent event = ParseKickEvent(frame, now);
     if (event.event == "pusher:ping") {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -7,6 +8,7 @@
 
 #include "core/ChatHub.h"
 #include "core/Endpoints.h"
+#include "net/Http.h"
 
 namespace plx {
 class WebSocketClient;
@@ -28,21 +30,20 @@ class KickReader {
   // Runs cycles until one ends the thread (no channel, unknown channel, stop).
   void Run();
 
-  // A dead connection that stops answering our pings is given up after this long without any
-  // frame (real time; the server answers every ping within seconds).
-  static constexpr int32_t kReceiveTimeoutMs = 90'000;
-
  private:
   // Cycle outcomes: a delay before the next cycle, or nothing when the thread should end.
   using Next = std::optional<int64_t>;
 
   Next RunCycle();
-  std::string FetchOwnSlug(const std::string& accessToken);
+  // A request with the reader's time-out, clock and stop.
+  plx::HttpResponse Send(plx::HttpRequest request);
+  plx::HttpResponse FetchOwnChannel(const std::string& accessToken);
   // Steps after the lookup: credentials, socket, receive loop.
   Next Connect(const std::string& channel, int64_t chatroomId, int64_t channelId, bool canSend,
                bool signedIn);
+  // Counts every frame in `heard`, which the ping thread reads.
   void ReadFrames(plx::WebSocketClient& socket, const std::string& channel, bool canSend,
-                  bool signedIn);
+                  bool signedIn, std::atomic<uint64_t>& heard);
 
   ChatHub& hub_;
   const Endpoints endpoints_;

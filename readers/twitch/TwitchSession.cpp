@@ -2,7 +2,9 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "alerts/AddAlert.h"
 #include "alerts/AlertDecoders.h"
@@ -10,6 +12,7 @@
 #include "net/Http.h"
 #include "readers/twitch/TwitchParsers.h"
 #include "readers/twitch/TwitchReader.h"
+#include "readers/twitch/TwitchWatchdog.h"
 
 namespace vlo {
 namespace {
@@ -19,6 +22,8 @@ constexpr std::string_view kCapabilities = "CAP REQ :twitch.tv/tags twitch.tv/co
 constexpr int64_t kUnreachableRetryMs = 8000;
 constexpr int64_t kReconnectRequestedMs = 500;
 constexpr int64_t kReconnectMs = 4000;
+// A refused upgrade's Retry-After is honoured up to this long.
+constexpr int64_t kMaxRetryAfterMs = 600'000;
 
 }  // namespace
 
@@ -63,11 +68,15 @@ TwitchSession::CycleEnd TwitchSession::RunCycle() {
 
   client_ = std::make_shared<plx::WebSocketClient>();
   std::string error;
-  if (!client_->Connect(chatUrl_, plx::BrowserUserAgent(), &error, 0)) {
+  const plx::CallControl control{&hub_.GetClock(), [this] { return hub_.IsWanted(kTwitch); }};
+  if (!client_->Connect(chatUrl_, plx::BrowserUserAgent(), &error, 0, control)) {
+    const int64_t retryAfterMs = int64_t{client_->RetryAfterSeconds()} * 1000;
     client_.reset();
+    if (!hub_.IsWanted(kTwitch)) return CycleEnd::Stop;
     hub_.SetStatus(kTwitch, ConnectionState::Problem, channel_,
                    "Could not reach Twitch chat (" + error + ")");
-    return hub_.WaitWhileWanted(kTwitch, kUnreachableRetryMs) ? CycleEnd::Again : CycleEnd::Stop;
+    const int64_t wait = std::clamp(retryAfterMs, kUnreachableRetryMs, kMaxRetryAfterMs);
+    return hub_.WaitWhileWanted(kTwitch, wait) ? CycleEnd::Again : CycleEnd::Stop;
   }
   hub_.RegisterSocket(kTwitch, client_);
   reconnectRequested_ = authFailed_ = joined_ = false;
@@ -82,16 +91,20 @@ TwitchSession::CycleEnd TwitchSession::RunCycle() {
       Send("NICK " + AnonymousNick());
     }
     Send("JOIN #" + channel_);
+    TwitchWatchdog watchdog{client_, hub_.GetClock()};
     std::string frame;
     while (hub_.IsWanted(kTwitch) && !reconnectRequested_ && !authFailed_ &&
            client_->ReceiveMessage(frame)) {
+      watchdog.Heard();
       HandleMessage(frame);
     }
   }
   client_->Close();
   hub_.RegisterSocket(kTwitch, nullptr);
-  client_.reset();
   hub_.SetCanSend(kTwitch, false);
+  // The client goes once the status says what happened: its end waits a moment for the closing
+  // handshake, which a dead connection never answers.
+  const std::shared_ptr<plx::WebSocketClient> closing = std::exchange(client_, nullptr);
   if (!hub_.IsWanted(kTwitch)) return CycleEnd::Stop;
   // A refused sign-in falls back to reading anonymously at once. Refusing an anonymous login
   // is the server's fault, not ours: that is retried like a drop, or it would reconnect in a

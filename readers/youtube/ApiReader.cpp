@@ -43,30 +43,43 @@ int64_t ApiPollInterval(const json::Json& answer, int emptyPolls) {
   return interval;
 }
 
-ReaderEnd RunApiReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeDiscovery& found) {
+ReaderEnd RunApiReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeDiscovery& found,
+                       SeenItems& seen) {
   hub.SetPlatformId(kYouTube, found.liveChatId);
   hub.SetStatus(kYouTube, ConnectionState::Connected, found.title, kConnected);
   hub.SetCanSend(kYouTube, true);
   hub.PostSystemLine(kYouTube,
                      "Connected to the live chat of " + found.title + " (backup reader, slower)");
 
+  const plx::CallControl control = ReaderControl(hub);
   std::string pageToken;
   int emptyPolls = 0;
   bool chatEnded = false;
   bool stopped = false;
+  bool troubled = false;  // the last poll failed, and the status says so
   while (hub.IsWanted(kYouTube)) {
     const std::optional<plx::TokenRecord> token = hub.UsableToken(kYouTube);
     if (!token) break;
-    const plx::HttpResponse response =
-        DataApiGet(endpoints, MessagesPath(found.liveChatId, pageToken), token->accessToken);
+    const plx::HttpResponse response = DataApiGet(
+        endpoints, MessagesPath(found.liveChatId, pageToken), token->accessToken, control);
+    if (!hub.IsWanted(kYouTube)) break;
     int64_t wait = kRetryMs;
-    if (IsSuccess(response.status)) {
-      const json::Json answer = json::ParseObject(response.body);
+    // A body that is no JSON object comes from something in the way, not from the API: read as
+    // an empty page it would lose the page token and fetch the chat from its start again.
+    const json::Json parsed =
+        IsSuccess(response.status) ? json::ParseAny(response.body) : json::Json{};
+    const bool readable = parsed.is_object();
+    if (readable && troubled) {
+      troubled = false;
+      hub.SetStatus(kYouTube, ConnectionState::Connected, found.title, kConnected);
+    }
+    if (readable) {
+      const json::Json& answer = parsed;
       pageToken = json::TextOr(answer, "nextPageToken");
       const json::Json& items = json::ArrayMember(answer, "items");
       emptyPolls = items.empty() ? emptyPolls + 1 : 0;
       wait = ApiPollInterval(answer, emptyPolls);
-      for (const json::Json& item : items) HandleYouTubeChatItem(hub, json::Dump(item));
+      for (const json::Json& item : items) HandleYouTubeChatItem(hub, json::Dump(item), &seen);
     } else if (IsQuotaRefusal(response)) {
       hub.SetStatus(kYouTube, ConnectionState::Problem, found.title,
                     "YouTube's daily API limit is used up - trying again later");
@@ -79,6 +92,17 @@ ReaderEnd RunApiReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeDi
     } else if (response.status == 403 || response.status == 404) {
       chatEnded = true;
       break;
+    } else {
+      // Kept polling from the same page token, so nothing is lost once the API answers again.
+      troubled = true;
+      hub.SetStatus(kYouTube, ConnectionState::Connecting, found.title,
+                    response.status == 0
+                        ? "Could not reach the YouTube API (" + response.error + ") - retrying…"
+                    : IsSuccess(response.status)
+                        ? std::string{"The YouTube API sent an unreadable answer - retrying…"}
+                        : "The YouTube API answered HTTP " + std::to_string(response.status) +
+                              " - retrying…");
+      wait = std::clamp(int64_t{response.retryAfter} * 1000, kRetryMs, kQuotaPauseMs);
     }
     if (!hub.WaitWhileWanted(kYouTube, wait)) {
       stopped = true;

@@ -1,5 +1,7 @@
 #include "readers/youtube/PageReader.h"
 
+#include <algorithm>
+
 #include "readers/youtube/ItemHandler.h"
 #include "readers/youtube/YouTubeRequests.h"
 
@@ -13,6 +15,16 @@ constexpr int64_t kFailureStepMs = 2000;
 constexpr int kFailuresToLose = 5;
 constexpr int64_t kEndedWaitMs = 30000;
 constexpr int64_t kLostWaitMs = 5000;
+constexpr int64_t kMaxRetryAfterMs = 600'000;
+
+// The status while polls fail: the feed may be back at the next one, with the same continuation,
+// so nothing is lost across the trouble.
+std::string TroubleDetail(const plx::HttpResponse& response) {
+  if (response.status == 0)
+    return "Could not reach the chat feed (" + response.error + ") - retrying…";
+  if (IsSuccess(response.status)) return "The chat feed sent an unreadable answer - retrying…";
+  return "The chat feed answered HTTP " + std::to_string(response.status) + " - retrying…";
+}
 
 std::string StartDetail(const YouTubeDiscovery& found) {
   if (!found.liveChatId.empty()) return "Connected";
@@ -25,13 +37,14 @@ std::string StartDetail(const YouTubeDiscovery& found) {
 }  // namespace
 
 ReaderEnd RunPageReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeDiscovery& found,
-                        const PageChat& chat) {
+                        const PageChat& chat, SeenItems& seen) {
   hub.SetPlatformId(kYouTube, found.liveChatId);
   hub.SetStatus(kYouTube, ConnectionState::Connected, found.title, StartDetail(found));
   hub.SetCanSend(kYouTube, !found.liveChatId.empty());
   hub.PostSystemLine(kYouTube, "Connected to the live chat of " + found.title);
-  for (const std::string& item : chat.items) HandleYouTubeChatItem(hub, item);
+  for (const std::string& item : chat.items) HandleYouTubeChatItem(hub, item, &seen);
 
+  const plx::CallControl control = ReaderControl(hub);
   std::string continuation = chat.continuation;
   int failures = 0;
   int64_t wait = kPollWaitMs;
@@ -43,15 +56,21 @@ ReaderEnd RunPageReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeD
       break;
     }
     const plx::HttpResponse response =
-        PostContinuation(endpoints, chat.clientVersion, continuation);
+        PostContinuation(endpoints, chat.clientVersion, continuation, control);
+    if (!hub.IsWanted(kYouTube)) break;
     std::optional<PageChat> next;
     if (IsSuccess(response.status)) next = ParseContinuationResponse(response.body);
     if (!next) {
       if (++failures >= kFailuresToLose) break;
-      wait = kFailureStepMs * failures;
+      hub.SetStatus(kYouTube, ConnectionState::Connecting, found.title, TroubleDetail(response));
+      wait = std::clamp(int64_t{response.retryAfter} * 1000, kFailureStepMs * failures,
+                        kMaxRetryAfterMs);
       continue;
     }
-    for (const std::string& item : next->items) HandleYouTubeChatItem(hub, item);
+    if (failures > 0) {
+      hub.SetStatus(kYouTube, ConnectionState::Connected, found.title, StartDetail(found));
+    }
+    for (const std::string& item : next->items) HandleYouTubeChatItem(hub, item, &seen);
     if (next->continuation.empty()) {
       chatEnded = true;
       break;

@@ -1,5 +1,6 @@
 #include "readers/youtube/YouTubeReader.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "net/Http.h"
@@ -15,13 +16,15 @@ namespace {
 using K = YouTubeTargetKind;
 constexpr plx::PlatformId kYouTube = plx::PlatformId::YouTube;
 constexpr int64_t kRetryCycleMs = 60000;
+constexpr int64_t kMaxRetryAfterMs = 600'000;
 constexpr int kBroadcastCheckEvery = 5;
 constexpr int kLostFeedsBeforeBackup = 3;
 
-// Counters that outlive a cycle; reader thread only.
+// What outlives a cycle; reader thread only.
 struct CycleCounters {
   int broadcastChecks{0};
   int lostFeeds{0};
+  SeenItems seen;
 };
 
 enum class Step { Continue, Retry, End };
@@ -30,16 +33,22 @@ enum class Step { Continue, Retry, End };
 class DiscoveryCycle {
  public:
   DiscoveryCycle(ChatHub& hub, const Endpoints& endpoints, CycleCounters& counters)
-      : hub_{hub}, endpoints_{endpoints}, counters_{counters} {}
+      : hub_{hub}, endpoints_{endpoints}, counters_{counters}, control_{ReaderControl(hub)} {}
 
   // One pass from reading the target to a reader's return. End = the thread ends.
   Step Run();
 
  private:
   bool Wanted() const { return hub_.IsWanted(kYouTube); }
-  Step WaitAndRetry() {
-    return hub_.WaitWhileWanted(kYouTube, kRetryCycleMs) ? Step::Retry : Step::End;
+  Step WaitAndRetry(int64_t ms = kRetryCycleMs) {
+    return hub_.WaitWhileWanted(kYouTube, ms) ? Step::Retry : Step::End;
   }
+  // Notes a request that did not answer as it should (no answer, a server error, a limit): an
+  // empty result then says nothing about the stream being live.
+  void NoteTrouble(const plx::HttpResponse& response);
+  // Sets an Offline status and waits, or, when a request of this cycle was in trouble, says so
+  // instead (a stream may well be live): Problem with the reason, in the same rhythm.
+  Step ReportNothingFound(const std::string& offlineDetail);
   void LookUpOwnBroadcast(bool configuredNone, const YouTubeTarget& effective);
   // Returns End when a configured channel does not exist.
   Step ScrapeLivePage(const YouTubeTarget& effective);
@@ -54,6 +63,8 @@ class DiscoveryCycle {
   CycleCounters& counters_;
   YouTubeDiscovery found_;
   std::string accessToken_;
+  const plx::CallControl control_;
+  std::optional<plx::HttpResponse> trouble_;  // the first of this cycle, without its body
 };
 
 Step DiscoveryCycle::Run() {
@@ -89,9 +100,7 @@ Step DiscoveryCycle::Run() {
                      "YouTube did not accept the sign-in - sign in again");
       return Step::End;
     }
-    hub_.SetStatus(kYouTube, ConnectionState::Offline, found_.label,
-                   "Not live right now - checking again every minute");
-    return WaitAndRetry();
+    return ReportNothingFound("Not live right now - checking again every minute");
   }
 
   if (!found_.videoId.empty() &&
@@ -116,8 +125,9 @@ void DiscoveryCycle::LookUpOwnBroadcast(bool configuredNone, const YouTubeTarget
     ++counters_.broadcastChecks;
   }
   if (!due) return;
-  const plx::HttpResponse response = DataApiGet(
-      endpoints_, "liveBroadcasts?part=snippet&mine=true&broadcastStatus=active", accessToken_);
+  const plx::HttpResponse response =
+      DataApiGet(endpoints_, "liveBroadcasts?part=snippet&mine=true&broadcastStatus=active",
+                 accessToken_, control_);
   const std::optional<json::Json> item = FirstItemOf(response);
   if (!item) return;
   found_.videoId = json::TextOr(*item, "id");
@@ -139,7 +149,8 @@ Step DiscoveryCycle::ScrapeLivePage(const YouTubeTarget& effective) {
   } else {
     return Step::Continue;
   }
-  const plx::HttpResponse response = FetchYouTubePage(endpoints_.youtubeWeb + path);
+  const plx::HttpResponse response = FetchYouTubePage(endpoints_.youtubeWeb + path, control_);
+  NoteTrouble(response);
   if (response.status == 404 && found_.target.kind != K::None) {
     hub_.SetStatus(kYouTube, ConnectionState::Problem, found_.label,
                    "YouTube has no channel " + found_.label);
@@ -156,7 +167,9 @@ Step DiscoveryCycle::ScrapeLivePage(const YouTubeTarget& effective) {
 
 void DiscoveryCycle::LoadPageChat() {
   const plx::HttpResponse response = FetchYouTubePage(
-      endpoints_.youtubeWeb + "/live_chat?is_popout=1&v=" + plx::PercentEncode(found_.videoId));
+      endpoints_.youtubeWeb + "/live_chat?is_popout=1&v=" + plx::PercentEncode(found_.videoId),
+      control_);
+  NoteTrouble(response);
   if (IsSuccess(response.status)) found_.pageChat = InitPageChat(response.body);
 }
 
@@ -164,7 +177,7 @@ void DiscoveryCycle::LookUpChatId() {
   const plx::HttpResponse response = DataApiGet(
       endpoints_,
       "videos?part=liveStreamingDetails,snippet&id=" + plx::PercentEncode(found_.videoId),
-      accessToken_);
+      accessToken_, control_);
   const std::optional<json::Json> item = FirstItemOf(response);
   if (!item) return;
   found_.liveChatId =
@@ -175,6 +188,7 @@ void DiscoveryCycle::LookUpChatId() {
 }
 
 std::optional<json::Json> DiscoveryCycle::FirstItemOf(const plx::HttpResponse& response) {
+  NoteTrouble(response);
   Refusals refusals{found_.signInRejected, found_.quotaHit};
   refusals.Classify(response);
   found_.signInRejected = refusals.signInRejected;
@@ -186,17 +200,41 @@ std::optional<json::Json> DiscoveryCycle::FirstItemOf(const plx::HttpResponse& r
   return items[0];
 }
 
+void DiscoveryCycle::NoteTrouble(const plx::HttpResponse& response) {
+  const int32_t status = response.status;
+  const bool trouble = status == 0 || status == 429 || status >= 500;
+  if (!trouble || trouble_ || !Wanted()) return;  // a stop's cancelled request is no trouble
+  trouble_ = plx::HttpResponse{status, {}, response.error, response.retryAfter};
+}
+
+Step DiscoveryCycle::ReportNothingFound(const std::string& offlineDetail) {
+  if (!trouble_) {
+    hub_.SetStatus(kYouTube, ConnectionState::Offline, found_.label, offlineDetail);
+    return WaitAndRetry();
+  }
+  const plx::HttpResponse& trouble = *trouble_;
+  const int64_t wait =
+      std::clamp(int64_t{trouble.retryAfter} * 1000, kRetryCycleMs, kMaxRetryAfterMs);
+  const std::string again = " - retrying in " + std::to_string(wait / 1000) + " s";
+  hub_.SetStatus(kYouTube, ConnectionState::Problem, found_.label,
+                 trouble.status == 0 ? "Could not reach YouTube (" + trouble.error + ")" + again
+                                     : "YouTube answered " + FailureText(trouble) + again);
+  return WaitAndRetry(wait);
+}
+
 Step DiscoveryCycle::RunReader() {
   ReaderEnd end;
   if (found_.pageChat) {
-    end = RunPageReader(hub_, endpoints_, found_, *found_.pageChat);
+    end = RunPageReader(hub_, endpoints_, found_, *found_.pageChat, counters_.seen);
   } else if (found_.liveChatId.empty()) {
-    hub_.SetStatus(kYouTube, ConnectionState::Offline, found_.label,
-                   found_.quotaHit ? "YouTube's daily API limit is used up - trying again later"
-                                   : "No live chat to read yet - checking again every minute");
-    return WaitAndRetry();
+    if (found_.quotaHit) {
+      hub_.SetStatus(kYouTube, ConnectionState::Offline, found_.label,
+                     "YouTube's daily API limit is used up - trying again later");
+      return WaitAndRetry();
+    }
+    return ReportNothingFound("No live chat to read yet - checking again every minute");
   } else {
-    end = RunApiReader(hub_, endpoints_, found_);
+    end = RunApiReader(hub_, endpoints_, found_, counters_.seen);
   }
   if (end == ReaderEnd::Stopped) return Step::End;
   counters_.lostFeeds = end == ReaderEnd::Lost ? counters_.lostFeeds + 1 : 0;

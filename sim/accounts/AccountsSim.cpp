@@ -1,5 +1,6 @@
 #include "sim/accounts/AccountsSim.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "sim/accounts/AccountsState.h"
@@ -52,17 +53,33 @@ std::string JoinScopes(const std::vector<std::string>& scopes) {
   return out;
 }
 
-AccountsSim::AccountsSim(Servers servers) : state_{std::make_unique<State>()}, servers_{servers} {
+std::vector<std::string> SplitScopes(std::string_view text) {
+  std::vector<std::string> scopes;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find(' ', start), text.size());
+    if (end > start) scopes.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return scopes;
+}
+
+AccountsSim::AccountsSim(Servers servers)
+    : state_{std::make_unique<State>()},
+      servers_{servers},
+      googleAccounts_{servers.googleAccounts ? *servers.googleAccounts : servers.googleOAuth} {
   InstallPortalRoutes();
   InstallTokenEndpoints();
   InstallLookups();
+  InstallDeviceFlow();
+  InstallAuthorizationPages();
 }
 
 AccountsSim::~AccountsSim() {
   // No handler may run into the state that goes with this object.
   for (SimServer* server :
        {&servers_.portal, &servers_.twitchOAuth, &servers_.googleOAuth, &servers_.kickOAuth,
-        &servers_.helix, &servers_.youtubeApi, &servers_.kickApi}) {
+        &servers_.helix, &servers_.youtubeApi, &servers_.kickApi, &googleAccounts_}) {
     server->Stop();
   }
 }
@@ -173,6 +190,11 @@ void AccountsSim::SetHandoffShape(bool withExpiresIn, bool scopesAsString) {
   std::lock_guard lock{mutex_};
   state_->withExpiresIn = withExpiresIn;
   state_->scopesAsString = scopesAsString;
+}
+
+void AccountsSim::SetOwnAppApproval(OwnAppApproval approval) {
+  std::lock_guard lock{mutex_};
+  state_->ownApp.approval = approval;
 }
 
 void AccountsSim::AnswerNextRefreshes(PortalRefreshAnswer answer, int count, int retryAfterSec) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/accounts/AccountsSim.h"
+#include "sim/accounts/OwnAppState.h"
 #include "sim/accounts/TokenBook.h"
 
 namespace vlo::sim {
@@ -38,6 +39,7 @@ struct AccountsSim::State {
   std::deque<ScriptedRefresh> refreshScript;
   std::vector<std::string> revoked;
   std::condition_variable sessionsChanged;
+  OwnAppState ownApp;
 
   // The account a sign-in of the platform hands over, with its scopes; null when none exists.
   const SimAccount* PortalAccount(plx::PlatformId platform, std::vector<std::string>& scopes) const;
@@ -50,7 +52,8 @@ const char* PortalClientId(plx::PlatformId platform);
 std::vector<std::string> DefaultPortalScopes(plx::PlatformId platform);
 // The token of an "Authorization: Bearer …" header; empty when there is none.
 std::string BearerToken(const HttpExchange& request);
-// The scopes joined with single spaces.
+// The scopes joined with single spaces, and a space-separated list split (empty items dropped).
 std::string JoinScopes(const std::vector<std::string>& scopes);
+std::vector<std::string> SplitScopes(std::string_view text);
 
 }  // namespace vlo::sim

@@ -1,9 +1,11 @@
-// The platforms' OAuth token endpoints, for refreshing tokens of the program's own clients:
-// Twitch "/oauth2/token", Google "/token" and Kick "/oauth/token", in each one's answer shapes.
+// The platforms' OAuth token endpoints, Twitch "/oauth2/token", Google "/token" and Kick
+// "/oauth/token", in each one's answer shapes: the client is checked here, then the grant goes to
+// refresh (here), Twitch's device grant or Google's and Kick's code exchange.
 
 #include "core/Json.h"
 #include "sim/accounts/AccountsSim.h"
 #include "sim/accounts/AccountsState.h"
+#include "sim/accounts/OwnAppState.h"
 
 namespace vlo::sim {
 namespace {
@@ -67,37 +69,47 @@ HttpAnswer Refuse(PlatformId platform, Fault fault) {
 
 void AccountsSim::InstallTokenEndpoints() {
   servers_.twitchOAuth.Route("POST", "/oauth2/token", [this](const HttpExchange& r) {
-    return DirectRefresh(PlatformId::Twitch, r);
+    return TokenRequest(PlatformId::Twitch, r);
   });
   servers_.googleOAuth.Route("POST", "/token", [this](const HttpExchange& r) {
-    return DirectRefresh(PlatformId::YouTube, r);
+    return TokenRequest(PlatformId::YouTube, r);
   });
   servers_.kickOAuth.Route("POST", "/oauth/token", [this](const HttpExchange& r) {
-    return DirectRefresh(PlatformId::Kick, r);
+    return TokenRequest(PlatformId::Kick, r);
   });
 }
 
-HttpAnswer AccountsSim::DirectRefresh(PlatformId platform, const HttpExchange& request) {
+HttpAnswer AccountsSim::TokenRequest(PlatformId platform, const HttpExchange& request) {
   if (!request.Header("Content-Type").starts_with("application/x-www-form-urlencoded")) {
     return Refuse(platform, Fault::BadRequest);
   }
   const std::string clientId = request.Form("client_id");
   const std::string secret = request.Form("client_secret");
-  const std::string refreshToken = request.Form("refresh_token");
   // Google and Kick know no public clients: both parameters are required.
   if (clientId.empty() || (platform != PlatformId::Twitch && secret.empty())) {
     return Refuse(platform,
                   platform == PlatformId::Kick ? Fault::UnknownClient : Fault::BadRequest);
   }
-  if (request.Form("grant_type") != "refresh_token") {
+  const std::string grantType = request.Form("grant_type");
+  const bool device = platform == PlatformId::Twitch && grantType == kDeviceCodeGrant;
+  const bool code = platform != PlatformId::Twitch && grantType == "authorization_code";
+  if (grantType != "refresh_token" && !device && !code) {
     return Refuse(platform, Fault::UnsupportedGrant);
   }
 
   std::lock_guard lock{mutex_};
-  TokenBook& book = state_->book;
-  const std::optional<std::string> registered = book.ClientSecret(platform, clientId);
+  const std::optional<std::string> registered = state_->book.ClientSecret(platform, clientId);
   if (!registered) return Refuse(platform, Fault::UnknownClient);
   if (*registered != secret) return Refuse(platform, Fault::WrongSecret);
+  if (device) return DeviceGrantLocked(clientId, request);
+  if (code) return CodeExchangeLocked(platform, clientId, request);
+  return DirectRefreshLocked(platform, clientId, request);
+}
+
+HttpAnswer AccountsSim::DirectRefreshLocked(PlatformId platform, const std::string& clientId,
+                                            const HttpExchange& request) {
+  const std::string refreshToken = request.Form("refresh_token");
+  TokenBook& book = state_->book;
   const TokenBook::RefreshGrant* grant = book.FindRefresh(platform, refreshToken);
   if (!grant || grant->clientId != clientId) return Refuse(platform, Fault::BadGrant);
   const std::vector<std::string> scopes = grant->scopes;

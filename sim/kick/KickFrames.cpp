@@ -118,12 +118,12 @@ std::string KickHostFrame(int64_t chatroomId, std::string_view host, int viewers
 }
 
 std::string KickHostedFrame(int64_t channelId, std::string_view host, int viewers,
-                            std::string_view message) {
+                            std::string_view message, std::string_view messageId) {
   return PusherEventFrame(
       "App\\Events\\StreamHostedEvent", ChannelTopic(channelId),
       Json{
           {"message",
-           {{"id", "host-" + std::string{host}},
+           {{"id", messageId.empty() ? "host-" + std::string{host} : std::string{messageId}},
             {"numberOfViewers", viewers},
             {"optionalMessage", message},
             {"createdAt", "2024-05-01T12:00:00.000000Z"}}},

@@ -42,8 +42,10 @@ std::string KickGiftedSubsFrame(int64_t chatroomId, std::string_view gifter,
 // A host as the chatroom announces it, and as the channel announces it.
 std::string KickHostFrame(int64_t chatroomId, std::string_view host, int viewers,
                           std::string_view message);
+// The channel's announcement carries a message id: `messageId`, or "host-" + host when empty
+// (the same for every hosting by that channel).
 std::string KickHostedFrame(int64_t channelId, std::string_view host, int viewers,
-                            std::string_view message);
+                            std::string_view message, std::string_view messageId = {});
 std::string KickKicksGiftFrame(int64_t channelId, const KickViewer& sender, int amount,
                                std::string_view giftName, std::string_view message);
 std::string KickFollowFrame(int64_t channelId, std::string_view username, bool followed);

@@ -221,6 +221,16 @@ HttpAnswer KickSim::Lookup(int version, const HttpExchange& request) const {
   return HttpAnswer::Json(body.dump());
 }
 
+void KickSim::AcceptOrigin(std::string origin) {
+  std::lock_guard lock{mutex_};
+  origins_.push_back(std::move(origin));
+}
+
+bool KickSim::OriginAccepted(const std::string& origin) const {
+  std::lock_guard lock{mutex_};
+  return std::find(origins_.begin(), origins_.end(), origin) != origins_.end();
+}
+
 HttpAnswer KickSim::Realtime(const HttpExchange& request) {
   std::string reason;
   if (request.method != "POST") {
@@ -229,7 +239,8 @@ HttpAnswer KickSim::Realtime(const HttpExchange& request) {
     reason = "content type " + request.Header("Content-Type");
   } else if (request.Header("Accept") != "application/json") {
     reason = "accept " + request.Header("Accept");
-  } else if (request.Header("Origin") != web_.BaseUrl()) {
+  } else if (request.Header("Origin") != web_.BaseUrl() &&
+             !OriginAccepted(request.Header("Origin"))) {
     reason = "origin " + request.Header("Origin");
   } else if (request.Header("x-app-platform") != "web") {
     reason = "platform " + request.Header("x-app-platform");

@@ -70,6 +70,9 @@ class KickSim {
   // user id (none: an empty "data" list). Called on a server thread without this object's lock.
   using TokenCheck = std::function<std::optional<std::string>(std::string_view token)>;
   void SetTokenCheck(TokenCheck check);
+  // The realtime endpoint also takes this Origin besides the web server's own: the base of a
+  // relay put in front of it.
+  void AcceptOrigin(std::string origin);
   // Whether subscriptions are confirmed with pusher_internal:subscription_succeeded (default on).
   void SetConfirmSubscriptions(bool on);
   // The channels added so far, by slug.
@@ -123,6 +126,7 @@ class KickSim {
   void InstallRoutes();
   HttpAnswer Lookup(int version, const HttpExchange& request) const;
   HttpAnswer Realtime(const HttpExchange& request);
+  bool OriginAccepted(const std::string& origin) const;
   HttpAnswer OwnChannel(const HttpExchange& request) const;
   void OnPusherMessage(const std::shared_ptr<WsPeer>& peer, const std::string& text);
   void Stop(std::atomic<bool>& flag, std::thread& thread);
@@ -140,6 +144,7 @@ class KickSim {
   TokenCheck tokenCheck_;
   SentObserver sentObserver_;
   bool confirm_{true};
+  std::vector<std::string> origins_;  // accepted besides the web server's own
   int rejections_{0};
   std::string lastRejection_;
   std::vector<Client> clients_;

@@ -105,7 +105,11 @@ std::vector<std::string> KickTraffic::Next(int64_t nowMs) {
     for (int i = 0; i < count; ++i) recipients.push_back(PickViewer().username);
     return {KickGiftedSubsFrame(chatroomId_, viewer.username, recipients)};
   }
-  if (roll < 965) return {KickHostedFrame(channelId_, viewer.username, Uniform(2, 500), "hi chat")};
+  if (roll < 965) {
+    // Every hosting is an event of its own, as the service's message ids make it.
+    return {
+        KickHostedFrame(channelId_, viewer.username, Uniform(2, 500), "hi chat", NewMessageId())};
+  }
   if (roll < 980) {
     return {KickKicksGiftFrame(channelId_, viewer, Uniform(0, 3) == 0 ? 0 : 100 * Uniform(1, 10),
                                "Rose", "for the stream")};

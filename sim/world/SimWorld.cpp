@@ -38,17 +38,24 @@ CallerCheck CallerOf(AccountsSim& accounts, PlatformId platform) {
 }  // namespace
 
 SimWorld::SimWorld(const SimWorldOptions& options) {
-  accounts_ = std::make_unique<AccountsSim>(AccountsSim::Servers{
-      portal_, twitchOAuth_, googleOAuth_, kickOAuth_, helix_, youtubeApi_, kickApi_});
+  accounts_ = std::make_unique<AccountsSim>(
+      AccountsSim::Servers{portal_, twitchOAuth_, googleOAuth_, kickOAuth_, helix_, youtubeApi_,
+                           kickApi_, &googleAccounts_});
   accounts_->AddAccount({PlatformId::Twitch, kTwitchRoomId, kTwitchChannel, "VelaroDemo", ""});
   accounts_->AddAccount({PlatformId::Kick, kKickUserId, kKickChannel, "VelaroDemo", ""});
   accounts_->AddAccount({PlatformId::YouTube, YouTubeDemo::kChannelId,
                          std::string{"@"} + YouTubeDemo::kHandle, YouTubeDemo::kTitle, ""});
+  accounts_->AddClient(PlatformId::Twitch, kOwnAppTwitchClientId, "");
+  accounts_->AddClient(PlatformId::YouTube, kOwnAppGoogleClientId, kOwnAppGoogleSecret);
+  accounts_->AddClient(PlatformId::Kick, kOwnAppKickClientId, kOwnAppKickSecret);
   accounts_->SetAutoApprove(options.autoApproveSignIn ? 0 : -1);
+  accounts_->SetOwnAppApproval(options.autoApproveSignIn ? OwnAppApproval::Approve
+                                                         : OwnAppApproval::Manual);
   // The fallback is the same portal: a request the primary did not answer is simply sent again.
   endpoints_.portal = endpoints_.portalFallback = accounts_->PortalBase();
   endpoints_.twitchOAuth = twitchOAuth_.BaseUrl();
   endpoints_.googleOAuth = googleOAuth_.BaseUrl();
+  endpoints_.googleAccounts = googleAccounts_.BaseUrl();
   endpoints_.kickOAuth = kickOAuth_.BaseUrl();
   endpoints_.twitchHelix = helix_.BaseUrl();
 
@@ -79,6 +86,9 @@ SimWorld::SimWorld(const SimWorldOptions& options) {
   youtubeChatApi_ = std::make_unique<LiveChatApi>(youtubeApi_, youtube_->Sim(),
                                                   CallerOf(*accounts_, PlatformId::YouTube));
 
+  updateSite_ = std::make_unique<UpdateSiteSim>(updateServer_);
+  endpoints_.updateSite = updateSite_->Base();
+
   if (options.twitchRate > 0)
     twitch_->StartTraffic(kTwitchChannel, options.twitchRate, options.seed);
   if (options.kickRate > 0) kick_->StartTraffic(kKickChannel, options.kickRate, options.seed + 1);
@@ -90,6 +100,7 @@ SimWorld::~SimWorld() {
   // (members, in reverse order).
   twitch_->StopTraffic();
   kick_->StopTraffic();
+  updateSite_.reset();
   youtubeChatApi_.reset();
   kickChatApi_.reset();
   twitchApi_.reset();

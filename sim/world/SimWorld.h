@@ -16,6 +16,7 @@
 #include "sim/kick/KickSim.h"
 #include "sim/twitch/HelixChatApi.h"
 #include "sim/twitch/TwitchChatService.h"
+#include "sim/update/UpdateSiteSim.h"
 #include "sim/youtube/LiveChatApi.h"
 #include "sim/youtube/YouTubeReplay.h"
 
@@ -27,8 +28,10 @@ struct SimWorldOptions {
   double kickRate{1.5};
   double youtubeRate{1.0};
   uint64_t seed{1};
-  // Portal sign-ins are approved by themselves as soon as their page was visited; otherwise they
-  // wait for a person to press Approve on the portal's page (or for Accounts().Approve).
+  // Portal sign-ins are approved by themselves as soon as their page was visited, and sign-ins
+  // with an own app registration as soon as the platform's authorization or activation page was;
+  // otherwise they wait for a person to press Approve / Allow / Authorize there (or for
+  // Accounts().Approve and Accounts().ApproveDevice).
   bool autoApproveSignIn{false};
 };
 
@@ -38,6 +41,13 @@ class SimWorld {
   static constexpr const char* kTwitchRoomId = "100200300";
   static constexpr const char* kKickChannel = "velarodemo";
   static constexpr const char* kKickUserId = "4000001";
+  // App registrations known to the platforms of this world, for signing in with an own app
+  // (the Twitch one is a public client, without a secret).
+  static constexpr const char* kOwnAppTwitchClientId = "velarodemoapp0000000000000001";
+  static constexpr const char* kOwnAppGoogleClientId = "velaro-demo-app.apps.example";
+  static constexpr const char* kOwnAppGoogleSecret = "demo-google-secret";
+  static constexpr const char* kOwnAppKickClientId = "01VELARODEMOAPPKICK";
+  static constexpr const char* kOwnAppKickSecret = "demo-kick-secret";
 
   explicit SimWorld(const SimWorldOptions& options = {});
   ~SimWorld();
@@ -57,6 +67,9 @@ class SimWorld {
   AccountsSim& Accounts() { return *accounts_; }
   // The Helix API server ("twitchHelix"), for further Helix routes.
   SimServer& HelixServer() { return helix_; }
+  // The maker's web site: the update manifest, the installers and the product page. It has no
+  // release until a test or velaro-sim publishes one.
+  UpdateSiteSim& UpdateSite() { return *updateSite_; }
   // The servers of Kick's public API and of the Data API, for scripted answers.
   SimServer& KickApiServer() { return kickApi_; }
   SimServer& YouTubeApiServer() { return youtubeApi_; }
@@ -81,8 +94,10 @@ class SimWorld {
   SimServer portal_;
   SimServer twitchOAuth_;
   SimServer googleOAuth_;
+  SimServer googleAccounts_;
   SimServer kickOAuth_;
   SimServer helix_;
+  SimServer updateServer_;
   std::unique_ptr<AccountsSim> accounts_;  // outlives the chats, whose token checks call it
   std::unique_ptr<EmoteCatalogueSim> emotes_;
   std::unique_ptr<TwitchChatService> twitch_;
@@ -92,6 +107,7 @@ class SimWorld {
   std::unique_ptr<HelixChatApi> twitchApi_;
   std::unique_ptr<KickChatApi> kickChatApi_;
   std::unique_ptr<LiveChatApi> youtubeChatApi_;
+  std::unique_ptr<UpdateSiteSim> updateSite_;
 };
 
 }  // namespace vlo::sim

@@ -1,4 +1,6 @@
 #include <functional>
+#include <future>
+#include <thread>
 
 #include "tests/actions/ActionsFixture.h"
 
@@ -194,6 +196,26 @@ TEST_F(SendTest, AnUnreachableServiceGivesTheTransportText) {
   EXPECT_EQ(
       Send(hub, endpoints, {PlatformId::YouTube}, "hello"),
       (std::vector<SendResult>{{PlatformId::YouTube, false, "network error (cannot connect)"}}));
+}
+
+// The program ends while a platform holds a send without answering: the send ends at once with
+// "cancelled" instead of holding the window's close for the 15 s time-out.
+TEST_F(SendTest, StoppingTheHubEndsASendTheServiceHolds) {
+  SignInAndConnectAll();
+  kick.Route("POST", "/public/v1/chat", [](const sim::HttpExchange&) {
+    HttpAnswer answer;
+    answer.stall = true;
+    return answer;
+  });
+  auto sending = std::async(std::launch::async,
+                            [&] { return Send(hub, endpoints, {PlatformId::Kick}, "hello"); });
+  for (int i = 0; i < 500 && kick.Requests().empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds{10});
+  }
+  ASSERT_EQ(kick.Requests().size(), 1u);
+  hub.Stop();
+  ASSERT_EQ(sending.wait_for(std::chrono::seconds{5}), std::future_status::ready);
+  EXPECT_EQ(sending.get(), (std::vector<SendResult>{{PlatformId::Kick, false, "cancelled"}}));
 }
 
 TEST_F(SendTest, ATokenEchoedByTheServiceIsNotShown) {

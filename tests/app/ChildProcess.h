@@ -20,8 +20,10 @@ namespace vlo::test {
 
 class ChildProcess {
  public:
+  // With `withStderr`, standard error goes to the same pipe as standard output.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::pair<std::string, std::string>>& env = {}) {
+               const std::vector<std::pair<std::string, std::string>>& env = {},
+               bool withStderr = false) {
     int in[2];
     int out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
@@ -29,6 +31,7 @@ class ChildProcess {
     if (pid_ == 0) {
       dup2(in[0], STDIN_FILENO);
       dup2(out[1], STDOUT_FILENO);
+      if (withStderr) dup2(out[1], STDERR_FILENO);
       // As from an interactive terminal: a runner started in the background may have left the
       // stop signals ignored or blocked, and both survive exec.
       signal(SIGINT, SIG_DFL);

@@ -6,8 +6,13 @@
 #include <fstream>
 #include <set>
 
+#include "accounts/LoopbackRedirect.h"
+#include "accounts/SecretProtection.h"
+#include "accounts/SecretStore.h"
+#include "core/ChatSettings.h"
 #include "core/Json.h"
 #include "net/Http.h"
+#include "sim/world/SimWorld.h"
 #include "tests/TempDir.h"
 #include "tests/app/ChildProcess.h"
 
@@ -28,7 +33,7 @@ class TerminalAccountsTest : public ::testing::Test {
     ASSERT_TRUE(sim_->ReadUntil([](const std::string& l) { return l.starts_with("Sign-ins:"); }));
   }
 
-  std::unique_ptr<ChildProcess> Chat(std::vector<std::string> args) {
+  std::unique_ptr<ChildProcess> Chat(std::vector<std::string> args, bool withStderr = false) {
     args.push_back("--endpoints=" + endpoints_);
     return std::make_unique<ChildProcess>(
         VLO_APP_BINARY, args,
@@ -37,7 +42,8 @@ class TerminalAccountsTest : public ::testing::Test {
             {"XDG_RUNTIME_DIR", dir.path().string()},
             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"},
             {"DISPLAY", ""},
-            {"WAYLAND_DISPLAY", ""}});
+            {"WAYLAND_DISPLAY", ""}},
+        withStderr);
   }
 
   test::TempDir dir;
@@ -150,6 +156,90 @@ TEST_F(TerminalAccountsTest, SendStdinPostsEachLineOnceToEveryReadyChat) {
   // The end of the input ends the run cleanly.
   chat->CloseInput();
   EXPECT_EQ(chat->Wait(), 0);
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in{path, std::ios::binary};
+  return std::string{std::istreambuf_iterator<char>{in}, {}};
+}
+
+// The user's own apps from the terminal: Twitch's client id from config.json (device code, the
+// code printed), Kick's client with its secret from the store, on the sign-in port chosen in the
+// settings. Nothing secret reaches the terminal, and the secret reaches no settings file.
+TEST_F(TerminalAccountsTest, OwnAppSignInsPrintNoSecretsAndUseTheChosenPort) {
+  StartSim(true);
+  const auto folder = dir.path() / "data" / "VelaroChat-own";
+  std::filesystem::create_directories(folder);
+  const std::string config = std::string{R"({"oauth":{"twitch":{"clientId":")"} +
+                             sim::SimWorld::kOwnAppTwitchClientId + R"("}}})";
+  std::ofstream{folder / "config.json"} << config;
+  int port = 0;
+  {
+    LoopbackRedirect probe;
+    for (int p = 21000 + static_cast<int>(plx::nowMs() % 20000); p < 65000 && !port; p += 11) {
+      if (probe.Listen(p, nullptr)) port = p;
+    }
+  }
+  ASSERT_NE(port, 0);
+  ChatSettings settings;
+  settings.ownAppRedirectPort = port;
+  ASSERT_TRUE(SaveChatSettings(folder, settings));
+  {
+    SecretStore store{folder, nullptr};
+    store.SetOAuthClient(plx::PlatformId::Kick, plx::OAuthClient{sim::SimWorld::kOwnAppKickClientId,
+                                                                 sim::SimWorld::kOwnAppKickSecret});
+  }
+
+  std::string printed;
+  // Twitch: the device page and its code; the simulated page approves it by itself.
+  auto twitch = Chat({"--sign-in=twitch", "--profile=own"}, true);
+  const auto deviceLine =
+      twitch->ReadUntil([](const std::string& l) { return l.find("://") != std::string::npos; });
+  ASSERT_TRUE(deviceLine);
+  const auto codeLine = twitch->ReadLine();
+  ASSERT_TRUE(codeLine && codeLine->starts_with("Code: ")) << codeLine.value_or("(nothing)");
+  EXPECT_EQ(plx::Get(*deviceLine, 5000).status, 200);
+  const auto twitchDone = twitch->ReadUntil([&](const std::string& l) {
+    printed += l + "\n";
+    return l.starts_with("Connected as ") || l.starts_with("Sign-in did not finish");
+  });
+  EXPECT_EQ(twitchDone, "Connected as VelaroDemo");
+  EXPECT_EQ(twitch->Wait(), 0);
+
+  // Kick: the authorization page redirects the browser to the program's own listener.
+  auto kick = Chat({"--sign-in=kick", "--profile=own"}, true);
+  const auto url =
+      kick->ReadUntil([](const std::string& l) { return l.find("://") != std::string::npos; });
+  ASSERT_TRUE(url);
+  EXPECT_NE(url->find("redirect_uri=" + plx::PercentEncode(LoopbackRedirect::RedirectUri(port))),
+            std::string::npos)
+      << *url;
+  // The browser follows the redirect to the program's listener, which answers with its page.
+  EXPECT_EQ(plx::Get(*url, 5000).status, 200);
+  const auto kickDone = kick->ReadUntil([&](const std::string& l) {
+    printed += l + "\n";
+    return l.starts_with("Connected as ") || l.starts_with("Sign-in did not finish");
+  });
+  EXPECT_EQ(kickDone, "Connected as VelaroDemo");
+  EXPECT_EQ(kick->Wait(), 0);
+
+  SecretStore store{folder, nullptr};
+  const auto twitchToken = store.GetToken(plx::PlatformId::Twitch);
+  const auto kickToken = store.GetToken(plx::PlatformId::Kick);
+  ASSERT_TRUE(twitchToken && kickToken);
+  EXPECT_FALSE(twitchToken->fromPortal);
+  EXPECT_EQ(kickToken->clientId, sim::SimWorld::kOwnAppKickClientId);
+  printed += *deviceLine + "\n" + *codeLine + "\n" + *url + "\n";
+  for (const std::string& secret :
+       {std::string{sim::SimWorld::kOwnAppKickSecret}, twitchToken->accessToken,
+        twitchToken->refreshToken.value_or("-"), kickToken->accessToken,
+        kickToken->refreshToken.value_or("-"), std::string{"code_verifier"}}) {
+    ASSERT_FALSE(secret.empty());
+    EXPECT_EQ(printed.find(secret), std::string::npos) << "printed: " << secret;
+  }
+  EXPECT_EQ(ReadText(folder / "chat.json").find(sim::SimWorld::kOwnAppKickSecret),
+            std::string::npos);
+  EXPECT_EQ(ReadText(folder / "config.json"), config);
 }
 
 }  // namespace

@@ -142,9 +142,12 @@ TEST_F(EmoteRegistryTest, FailuresEmptyTheSetAndAreReported) {
                   sim::HttpAnswer::Json("<html>not json</html>"));
   registry_->FetchGlobals();
   const auto reports = Reports(3);
-  EXPECT_TRUE(Has(reports, {PlatformId::Twitch, false, EmoteSource::BetterTtv, 0, true}));
+  EXPECT_TRUE(
+      Has(reports, {PlatformId::Twitch, false, EmoteSource::BetterTtv, 0, true, "HTTP 503"}));
   EXPECT_TRUE(Has(reports, {PlatformId::Twitch, false, EmoteSource::FrankerFaceZ, 0, false}));
-  EXPECT_TRUE(Has(reports, {PlatformId::Twitch, false, EmoteSource::SevenTv, 0, false}));
+  // A page that is no JSON at all comes from something in the way: a failure, tried again.
+  EXPECT_TRUE(Has(reports,
+                  {PlatformId::Twitch, false, EmoteSource::SevenTv, 0, true, "unreadable answer"}));
   EXPECT_FALSE(registry_->Find(PlatformId::Twitch, "Sadge"));
   EXPECT_FALSE(registry_->Find(PlatformId::Twitch, "KEKW"));
   EXPECT_FALSE(registry_->Find(PlatformId::Twitch, "catJAM"));
@@ -159,9 +162,9 @@ TEST_F(EmoteRegistryTest, FailuresEmptyTheSetAndAreReported) {
                 nowhere.ffzApi + "/v1/set/global", 2000);
   ASSERT_TRUE(done.WaitFor(1));
   offline.Stop();
-  EXPECT_EQ(
-      offline.TakeReports(),
-      (std::vector<FetchReport>{{PlatformId::Twitch, false, EmoteSource::FrankerFaceZ, 0, true}}));
+  EXPECT_EQ(offline.TakeReports(),
+            (std::vector<FetchReport>{{PlatformId::Twitch, false, EmoteSource::FrankerFaceZ, 0,
+                                       true, "network error (cannot connect)"}}));
 }
 
 TEST_F(EmoteRegistryTest, DownloadsForAReplacedChannelAreDiscarded) {

@@ -132,7 +132,8 @@ TEST_F(WebSocketTest, ConnectFailuresGiveFixedTexts) {
       {"ws:///ws", "Invalid WebSocket URL"},
       {base + "/plain", "WebSocket upgrade rejected (HTTP 200)"},
       {base + "/ws", "WebSocket upgrade rejected (HTTP 503)"},
-      {"ws://127.0.0.1:" + std::to_string(closedPort) + "/ws", "WebSocket connect failed"},
+      {"ws://127.0.0.1:" + std::to_string(closedPort) + "/ws",
+       "WebSocket connect failed (connection refused)"},
   };
   for (const Case& c : cases) {
     WebSocketClient client;

@@ -73,7 +73,9 @@ class AccountsFixture : public ::testing::Test {
   SimServer helix;
   SimServer youtubeApi;
   SimServer kickApi;
-  AccountsSim accounts{{portal, twitchOAuth, googleOAuth, kickOAuth, helix, youtubeApi, kickApi}};
+  SimServer googleAccounts;
+  AccountsSim accounts{
+      {portal, twitchOAuth, googleOAuth, kickOAuth, helix, youtubeApi, kickApi, &googleAccounts}};
 };
 
 }  // namespace vlo::sim::testing_accounts

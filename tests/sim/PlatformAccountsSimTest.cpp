@@ -177,16 +177,16 @@ TEST_F(DirectRefresh, TwitchPublicClientNeedsNoSecret) {
   EXPECT_TRUE(accounts.Validate(PlatformId::Twitch, reply.body["access_token"].get<std::string>()));
 }
 
-TEST_F(DirectRefresh, OnlyFormPostsWithTheRefreshGrant) {
+TEST_F(DirectRefresh, OnlyFormPostsWithASupportedGrant) {
   const SimTokenPair pair = Issue(PlatformId::Kick);
   const std::string form =
       "client_id=own-kick&client_secret=secret&grant_type=refresh_token"
       "&refresh_token=" +
       pair.refreshToken;
   EXPECT_EQ(plx::PostJson(kickOAuth.BaseUrl() + "/oauth/token", form).status, 400);
-  std::string code = form;
-  code.replace(code.find("refresh_token&"), 13, "authorization_code");
-  const Reply wrongGrant = ToReply(plx::PostForm(kickOAuth.BaseUrl() + "/oauth/token", code));
+  std::string password = form;
+  password.replace(password.find("refresh_token&"), 13, "password");
+  const Reply wrongGrant = ToReply(plx::PostForm(kickOAuth.BaseUrl() + "/oauth/token", password));
   EXPECT_EQ(wrongGrant.status, 400);
   EXPECT_EQ(wrongGrant.body["error"], "unsupported_grant_type");
   EXPECT_TRUE(accounts.Validate(PlatformId::Kick, pair.accessToken));

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QToolTip>
+#include <algorithm>
 
 #include "actions/Actions.h"
 #include "core/AppPaths.h"
@@ -63,6 +64,7 @@ ChatWindow::ChatWindow(Options options)
   // Throws when the data folder cannot be created; the caller reports it.
   store_ = std::make_unique<SecretStore>(options_.dataFolder);
   accounts_ = std::make_unique<AccountService>(*store_, options_.endpoints, options_.openUrl);
+  accounts_->SetRedirectPort(stored_.ownAppRedirectPort);
   hub_ = std::make_unique<ChatHub>(*accounts_);
   hub_->SetTargets(options_.targetOverride.value_or(
       ChatTargets{stored_.twitchChannel, stored_.kickChannel, stored_.youtubeTarget}));
@@ -102,6 +104,7 @@ ChatWindow::ChatWindow(Options options)
   accounts_->SetSignInObserver([poster = poster_](const plx::OAuthLoginResult& result) {
     poster->Post(std::make_unique<SignInFinished>(result));
   });
+  WatchSignInPrompts();
 
   // Called on reader threads; a burst of changes posts one event.
   hub_->SetChangedCallback(
@@ -111,15 +114,19 @@ ChatWindow::ChatWindow(Options options)
   ApplySettings(stored_);
   DoLayout();
   RefreshFromHub();
+  InitUpdates();
 }
 
 ChatWindow::~ChatWindow() {
+  updateTimer_.stop();
+  MarkClosing();
   poster_->Detach();
   hub_->SetChangedCallback({});
   emotes_->SetOnChange({});
   images_->SetOnArrival({});
   emotes_->Stop();
   accounts_->SetSignInObserver({});
+  accounts_->SetSignInPromptObserver({});
   accounts_->Shutdown();
   hub_->Stop();
   WaitForBackgroundTasks();
@@ -196,9 +203,7 @@ void ChatWindow::ReportEmoteFetches() {
     const std::string name{ProviderName(report.source)};
     if (report.failed) {
       if (failedProviders_.insert(name).second) {
-        hub_->PostSystemLine(
-            report.platform,
-            name + " is not answering right now, so its emotes are missing for now");
+        hub_->PostSystemLine(report.platform, EmoteFailureLine(name, report.reason));
       }
     } else if (report.channel && report.count > 0) {
       hub_->PostSystemLine(report.platform, "Loaded " + std::to_string(report.count) + " " + name +
@@ -226,16 +231,25 @@ bool ChatWindow::event(QEvent* event) {
     OnSignInFinished(static_cast<SignInFinished*>(event)->Result());
     return true;
   }
+  if (event->type() == kUpdateEvent) {
+    HandleUpdateEvent(event);
+    return true;
+  }
+  if (event->type() == kSignInPromptEvent) {
+    OnSignInPrompt(event);
+    return true;
+  }
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
-    const int item = HitTest(layout_, help->pos(), false);
+    const int item = HitTest(layout_, help->pos(), BannerShown());
     const QString text = TooltipFor(item);
     if (text.isEmpty()) {
       QToolTip::hideText();
     } else {
-      const QRect rect = item <= kItemKick  ? layout_.pills[item - 1]
-                         : item == kItemPin ? layout_.pin
-                                            : layout_.gear;
+      const QRect rect = item <= kItemKick   ? layout_.pills[item - 1]
+                         : item == kItemPin  ? layout_.pin
+                         : item == kItemGear ? layout_.gear
+                                             : layout_.banner;
       QToolTip::showText(help->globalPos(), text, this, rect);
     }
     return true;
@@ -253,6 +267,8 @@ QString ChatWindow::TooltipFor(int item) const {
       return Q(PinTooltip(applied_.alwaysOnTop));
     case kItemGear:
       return kGearTooltip;
+    case kItemBanner:
+      return release_ ? Q(BannerTooltip(release_->version)) : QString{};
     default:
       return {};
   }
@@ -282,8 +298,10 @@ void ChatWindow::ClickItem(int item) {
     case kItemGear:
       OpenSettings();
       break;
+    case kItemBanner:
+      StartUpdate();
+      break;
     default:
-      // The banner's update prompt comes with the updater.
       break;
   }
 }
@@ -329,31 +347,33 @@ void ChatWindow::closeEvent(QCloseEvent* event) {
   if (settings_->IsOpen()) settings_->RequestClose();
   RecordPlacement();
   Save();
+  MarkClosing();
   event->accept();
 }
 
 // --- Layout, input and painting ---
 
 void ChatWindow::DoLayout() {
-  layout_ = ComputeLayout(width(), height(), false);
+  layout_ = ComputeLayout(width(), height(), BannerShown());
   view_->setGeometry(layout_.chat);
   compose_->SetGeometry(layout_);
+  ++layoutCount_;
 }
 
 void ChatWindow::resizeEvent(QResizeEvent*) { DoLayout(); }
 
 void ChatWindow::mouseMoveEvent(QMouseEvent* event) {
-  const int item = HitTest(layout_, event->position().toPoint(), false);
+  const int item = HitTest(layout_, event->position().toPoint(), BannerShown());
   setCursor(item == kItemNone ? Qt::ArrowCursor : Qt::PointingHandCursor);
   if (item != hot_) {
     hot_ = item;
-    update(0, 0, width(), kHeaderHeight);
+    RepaintHeader();
   }
 }
 
 void ChatWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  const int item = HitTest(layout_, event->position().toPoint(), false);
+  const int item = HitTest(layout_, event->position().toPoint(), BannerShown());
   if (item != kItemNone) ClickItem(item);
 }
 
@@ -367,7 +387,13 @@ bool ChatWindow::eventFilter(QObject* watched, QEvent* event) {
 void ChatWindow::ClearHot() {
   if (hot_ == kItemNone) return;
   hot_ = kItemNone;
-  update(0, 0, width(), kHeaderHeight);
+  RepaintHeader();
+}
+
+// The header band and, while it shows, the banner below it.
+void ChatWindow::RepaintHeader() {
+  const int bannerBottom = layout_.banner.isEmpty() ? 0 : layout_.banner.bottom() + 1;
+  update(0, 0, width(), std::max(kHeaderHeight, bannerBottom));
 }
 
 void ChatWindow::paintEvent(QPaintEvent*) {
@@ -450,6 +476,7 @@ void ChatWindow::PaintHeader(QPainter& painter) {
       DrawGearIcon(painter, box, kIconColor);
     }
   }
+  PaintBanner(painter);
 }
 
 }  // namespace vlo

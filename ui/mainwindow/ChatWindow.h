@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,8 +25,11 @@
 #include "emotes/ImageCache.h"
 #include "ui/mainwindow/HeaderModel.h"
 #include "ui/mainwindow/PostTarget.h"
+#include "ui/mainwindow/UpdateBanner.h"
+#include "ui/mainwindow/UpdateOptions.h"
 #include "ui/settings/SettingsHost.h"
 #include "ui/toolkit/UiKit.h"
+#include "updater/UpdateRelease.h"
 
 class QMenu;
 
@@ -36,9 +40,10 @@ class ComposeBar;
 class SettingsWindow;
 
 // The program's main window: owns the long-lived components (secret store, account service, hub,
-// image cache, emote catalogue), paints the header with one pill per platform and the pin and
-// gear buttons, hosts the chat view and the compose bar, opens the settings window, and brings
-// worker results back to the window thread as posted events. Window thread only unless a member
+// image cache, emote catalogue), paints the header with one pill per platform, the pin and gear
+// buttons and the update banner, hosts the chat view and the compose bar, opens the settings
+// window, checks for updates and hands over to the installer, and brings worker results back to
+// the window thread as posted events. Window thread only unless a member
 // says otherwise.
 class ChatWindow : public QWidget, public SettingsHost {
   Q_OBJECT
@@ -56,6 +61,7 @@ class ChatWindow : public QWidget, public SettingsHost {
     UrlOpener openUrl;
     // False leaves the settings file untouched (a screenshot run beside a running instance).
     bool saveSettings{true};
+    UpdateOptions update;
   };
 
   explicit ChatWindow(Options options);
@@ -71,6 +77,10 @@ class ChatWindow : public QWidget, public SettingsHost {
   void SignOut(plx::PlatformId platform) override;
   void CancelSignIn() override;
   void ApplySettings(const ChatSettings& settings) override;
+  std::optional<plx::OAuthClient> OwnApp(plx::PlatformId platform) override;
+  void SetOwnApp(plx::PlatformId platform, std::optional<plx::OAuthClient> client) override;
+  void SetRedirectPort(int port) override;
+  std::optional<SignInPrompt> CurrentPrompt() override;
 
   // State for tests and the screenshot mode.
   ChatHub& Hub() { return *hub_; }
@@ -104,6 +114,22 @@ class ChatWindow : public QWidget, public SettingsHost {
   // Opens the settings window over this one (it closes by itself).
   void OpenSettings();
 
+  // --- Updates (ChatWindowUpdate.cpp), also used by tests ---
+  // Timer 1 fired: sets it again for six hours and checks.
+  void OnUpdateTimer();
+  // Starts a check on a background task unless one is running or an install is under way.
+  void CheckForUpdate();
+  // The banner's click: opens the product page for a copy that was not installed; otherwise asks,
+  // then downloads, verifies and starts the installer on a background task.
+  void StartUpdate();
+  UpdateState CurrentUpdateState() const { return updateState_; }
+  // The newer release the banner offers.
+  const std::optional<plx::UpdateRelease>& KnownRelease() const { return release_; }
+  const QTimer& UpdateTimer() const { return updateTimer_; }
+  // Why the last install attempt did not start the installer (empty when it did).
+  std::string LastInstallError() const;
+  int LayoutCount() const { return layoutCount_; }
+
   // Runs `task` on a thread of its own; the window waits for every task before it goes.
   void RunInBackground(std::function<void()> task);
   // Waits for every background task started so far (tests).
@@ -124,6 +150,10 @@ class ChatWindow : public QWidget, public SettingsHost {
   void UpdateComposeBar();
   void RestartInBackground(plx::PlatformId platform);
   void OnSignInFinished(const plx::OAuthLoginResult& result);
+  // Has the sign-in worker post its prompts to this window.
+  void WatchSignInPrompts();
+  // Opens the prompt's page in the browser, unless that sign-in already ended.
+  void OnSignInPrompt(QEvent* event);
   void SettingsClosed(bool saved, const ChatSettings& chosen);
   void ClearHot();
   void RefreshRows();
@@ -131,6 +161,20 @@ class ChatWindow : public QWidget, public SettingsHost {
   void SetOnTop(bool onTop);
   void RecordPlacement();
   void Save();
+  void RepaintHeader();
+
+  // What the update tasks share with the window (the update lock and what it guards, the
+  // check-running and closing flags); defined in ChatWindowUpdate.cpp.
+  struct UpdateShared;
+  void InitUpdates();
+  // Sets the closing flag, which stops a download under way.
+  void MarkClosing();
+  void HandleUpdateEvent(QEvent* event);
+  void OnUpdateCheckFinished();
+  void OnInstallFinished(bool started);
+  plx::UpdateSite Site() const;
+  bool BannerShown() const { return updateState_ != UpdateState::None; }
+  void PaintBanner(QPainter& painter);
 
   Options options_;
   ChatSettings stored_;
@@ -163,6 +207,12 @@ class ChatWindow : public QWidget, public SettingsHost {
   QTimer refreshTimer_;
   int alpha_{255};
   bool opened_{false};
+  int layoutCount_{0};
+
+  UpdateState updateState_{UpdateState::None};
+  std::optional<plx::UpdateRelease> release_;
+  std::shared_ptr<UpdateShared> updateShared_;  // shared with the update tasks
+  QTimer updateTimer_;                          // timer 1: the update check
 
   std::mutex tasksLock_;  // guards tasks_; taken on the window thread only
   std::vector<std::future<void>> tasks_;

@@ -1,5 +1,6 @@
 // The main window's side of accounts and settings: the settings window's host operations, sign-in
-// results, sign-out, and accepting or undoing the settings window.
+// results and prompts, the user's own apps, sign-out, and accepting or undoing the settings
+// window.
 
 #include "accounts/AccountService.h"
 #include "ui/mainwindow/ChatWindow.h"
@@ -8,6 +9,22 @@
 namespace vlo {
 
 using plx::PlatformId;
+
+namespace {
+
+// Carries a sign-in's prompt (Twitch's page and code) from the sign-in worker to the window
+// thread.
+class SignInPromptEvent final : public QEvent {
+ public:
+  explicit SignInPromptEvent(SignInPrompt prompt)
+      : QEvent{kSignInPromptEvent}, prompt_{std::move(prompt)} {}
+  const SignInPrompt& Prompt() const { return prompt_; }
+
+ private:
+  SignInPrompt prompt_;
+};
+
+}  // namespace
 
 PlatformStatus ChatWindow::GetStatus(PlatformId platform) { return hub_->GetStatus(platform); }
 
@@ -34,6 +51,48 @@ void ChatWindow::SignOut(PlatformId platform) {
 }
 
 void ChatWindow::CancelSignIn() { accounts_->CancelSignIn(); }
+
+std::optional<SignInPrompt> ChatWindow::CurrentPrompt() { return accounts_->CurrentPrompt(); }
+
+void ChatWindow::WatchSignInPrompts() {
+  // Called on the sign-in worker: the prompt travels to the window thread as an event.
+  accounts_->SetSignInPromptObserver([poster = poster_](const SignInPrompt& prompt) {
+    poster->Post(std::make_unique<SignInPromptEvent>(prompt));
+  });
+}
+
+void ChatWindow::OnSignInPrompt(QEvent* event) {
+  const SignInPrompt& prompt = static_cast<SignInPromptEvent*>(event)->Prompt();
+  // A prompt whose sign-in was cancelled or ended meanwhile opens nothing.
+  if (accounts_->CurrentPrompt() != prompt) return;
+  if (options_.openUrl) options_.openUrl(prompt.url);
+  settings_->RefreshAccounts();
+}
+
+// --- The user's own apps ---
+
+std::optional<plx::OAuthClient> ChatWindow::OwnApp(PlatformId platform) {
+  plx::OAuthClient client = store_->LoadOAuthClients().For(platform);
+  if (client.clientId.empty()) return std::nullopt;
+  return client;
+}
+
+void ChatWindow::SetOwnApp(PlatformId platform, std::optional<plx::OAuthClient> client) {
+  const bool removed = !client.has_value();
+  store_->SetOAuthClient(platform, std::move(client));
+  // A client id in config.json (which this program never writes) would still be used: an empty
+  // stored entry wins over it, so that sign-ins go through the portal again.
+  if (removed && !store_->LoadOAuthClients().For(platform).clientId.empty()) {
+    store_->SetOAuthClient(platform, plx::OAuthClient{});
+  }
+}
+
+void ChatWindow::SetRedirectPort(int port) {
+  stored_.ownAppRedirectPort = port;
+  applied_.ownAppRedirectPort = port;
+  accounts_->SetRedirectPort(port);
+  Save();
+}
 
 // Restarting a reader joins its thread, which may be inside a network request: that wait happens
 // on a background task, never on the window thread.
@@ -79,6 +138,7 @@ void ChatWindow::SettingsClosed(bool saved, const ChatSettings& chosen) {
   next.filter = before.filter;
   next.sendTarget = before.sendTarget;
   stored_ = next;
+  accounts_->SetRedirectPort(next.ownAppRedirectPort);
 
   hub_->SetTargets(ChatTargets{next.twitchChannel, next.kickChannel, next.youtubeTarget});
   hub_->SetShowAlerts(next.showAlerts);

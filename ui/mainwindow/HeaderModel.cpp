@@ -111,4 +111,14 @@ Placement ChoosePlacement(int x, int y, int w, int h, const std::vector<QRect>& 
   return {QRect{0, 0, kDefaultWindowWidth, kDefaultWindowHeight}, false};
 }
 
+std::string EmoteFailureLine(std::string_view provider, std::string_view reason) {
+  const bool answered =
+      reason.empty() || reason.starts_with("HTTP ") || reason == "unreadable answer";
+  if (answered) {
+    return std::string{provider} + " is not answering right now, so its emotes are missing for now";
+  }
+  return "Could not reach " + std::string{provider} + " (" + std::string{reason} +
+         "), so its emotes are missing for now";
+}
+
 }  // namespace vlo

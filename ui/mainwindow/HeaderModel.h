@@ -6,6 +6,7 @@
 #include <QRect>
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/ChatMessage.h"
@@ -68,6 +69,12 @@ struct EmptyTexts {
   std::string hint;
 };
 EmptyTexts EmptyViewTexts(const std::array<PlatformStatus, 3>& statuses, int filter);
+
+// The system line for a provider whose emote catalogue could not be loaded. `reason` is the
+// report's: "HTTP <status>" or "unreadable answer" when the provider answered badly, else the
+// transport text when nothing answered, which the line then names instead of blaming the
+// provider.
+std::string EmoteFailureLine(std::string_view provider, std::string_view reason);
 
 // Where the window opens: the stored rectangle when it is at least 201 × 201 and lies on one
 // of `screens`; otherwise the default size at a default position (an empty position).

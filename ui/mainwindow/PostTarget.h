@@ -13,6 +13,11 @@ namespace vlo {
 inline const QEvent::Type kHubChangedEvent = static_cast<QEvent::Type>(QEvent::User + 1);
 inline const QEvent::Type kSignInFinishedEvent = static_cast<QEvent::Type>(QEvent::User + 2);
 inline const QEvent::Type kEmoteReportsEvent = static_cast<QEvent::Type>(QEvent::User + 3);
+// An update check finished, or an install attempt did (UpdateEvent in ChatWindowUpdate.cpp).
+inline const QEvent::Type kUpdateEvent = static_cast<QEvent::Type>(QEvent::User + 4);
+// A sign-in with the user's own app has a page to open and a code to show (SignInPromptEvent in
+// ChatWindowAccounts.cpp).
+inline const QEvent::Type kSignInPromptEvent = static_cast<QEvent::Type>(QEvent::User + 5);
 
 // Posts events to a window from any thread, and safely does nothing once the window has
 // detached itself (a worker may still hold a copy of a callback while the window goes away).

@@ -30,6 +30,8 @@ constexpr PlatformTexts kPlatformTexts[]{
      "Any public channel can be read without signing in. Sign in to chat."},
 };
 
+constexpr const char* kOwnAppNames[]{"Twitch", "YouTube", "Kick"};
+
 constexpr const char* kOptionLabels[]{"Text size", "Name colours", "Spacing", "Opacity"};
 constexpr const char* kOptionTexts[][4]{
     {"Small", "Normal", "Large"},
@@ -96,6 +98,25 @@ void SettingsWindow::CreateControls() {
                             {accountLines_[i], accountButtons_[i], edits_[i], hints_[i]});
   }
 
+  ownAppLabel_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Use my own app"), false, false);
+  ownAppLabel_->setFont(kit_.semiboldFont);
+  pageControls_[0].push_back(ownAppLabel_);
+  for (int i{0}; i < 3; ++i) {
+    ownAppButtons_[i] =
+        CreateButton(this, kit_, kOwnAppButton + i,
+                     QStringLiteral("%1 app\u2026").arg(kOwnAppNames[i]), ButtonKind::Plain);
+    Watch(ownAppButtons_[i], kOwnAppButton + i);
+    pageControls_[0].push_back(ownAppButtons_[i]);
+  }
+  ownAppNote_ = CreateLabel(this, kit_, kStatic,
+                            QStringLiteral("Sign in at the platform with an app you registered "
+                                           "there yourself, instead of through ") +
+                                QString::fromStdString(portalDomain_) + QStringLiteral("."),
+                            false, false);
+  MakeNote(ownAppNote_, kit_);
+  ownAppNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  pageControls_[0].push_back(ownAppNote_);
+
   themeLabel_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Theme"), false, false);
   themeLabel_->setFont(kit_.semiboldFont);
   pageControls_[1].push_back(themeLabel_);
@@ -157,6 +178,9 @@ void SettingsWindow::PlaceControls() {
     edits_[i]->setGeometry(row.edit);
     hints_[i]->setGeometry(row.hint);
   }
+  ownAppLabel_->setGeometry(l.ownApps.label);
+  for (int i{0}; i < 3; ++i) ownAppButtons_[i]->setGeometry(l.ownApps.buttons[i]);
+  ownAppNote_->setGeometry(l.ownApps.note);
   themeLabel_->setGeometry(l.themeLabel);
   for (size_t n{0}; n < swatches_.size() && n < l.swatches.size(); ++n)
     swatches_[n]->setGeometry(l.swatches[n]);

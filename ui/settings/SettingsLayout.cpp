@@ -60,6 +60,10 @@ SettingsLayout Scaled(const SettingsLayout& u, int dpi) {
       *r = s(*r);
     row.separatorY = s(row.separatorY);
   }
+  l.ownApps.label = s(u.ownApps.label);
+  for (QRect& r : l.ownApps.buttons) r = s(r);
+  l.ownApps.note = s(u.ownApps.note);
+  l.ownApps.separatorY = s(u.ownApps.separatorY);
   l.themeLabel = s(u.themeLabel);
   for (QRect& r : l.swatches) r = s(r);
   l.themeLine = s(u.themeLine);
@@ -96,6 +100,16 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
     row.edit = QRect{kLeft, top + 36, kWidth, 32};
     row.hint = QRect{kLeft, top + 72, kWidth, 32};
   }
+  // The own-app block takes the place of a fourth platform: its label in the name band, its
+  // buttons where a channel field goes, its note where a hint goes.
+  const int ownTop{kRowTop + 3 * kRowPitch};
+  l.ownApps.separatorY = ownTop - 8;
+  l.ownApps.label = QRect{kLeft, ownTop, kWidth, 30};
+  const std::vector<QRect> ownButtons{Spread(3, kLeft, kRight, ownTop + 36, 30, 8)};
+  std::copy(ownButtons.begin(), ownButtons.end(), l.ownApps.buttons.begin());
+  l.ownApps.note = QRect{kLeft, ownTop + 72, kWidth, 32};
+  // Below everything page 0 shows, with the gap a platform's hint leaves.
+  const int pageZeroBottom{l.ownApps.note.bottom() + 1 + 14};
 
   l.themeLabel = QRect{kLeft, 96, kWidth, 22};
   const int swatchWidth{(kWidth - kSwatchGap * (kSwatchesPerLine - 1)) / kSwatchesPerLine};
@@ -132,7 +146,7 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   const auto [providers, animated] = pair(second);
   l.switches = {onTop, times, QRect{kLeft, third, kWidth, 26}, animated, providers};
 
-  const int errorTop{std::max(456, third + 34)};
+  const int errorTop{std::max(pageZeroBottom, third + 34)};
   l.error = QRect{kLeft, errorTop, kWidth, 30};
   const int buttonsTop{errorTop + 34};
   l.save = QRect{kRight - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight};

@@ -16,6 +16,15 @@ struct PlatformRowLayout {
   int separatorY{};  // the one-pixel line above the row
 };
 
+// The block below the platforms on the same page: "Use my own app" with one button per
+// platform and a note, in the rhythm of a platform's block.
+struct OwnAppLayout {
+  QRect label;
+  std::array<QRect, 3> buttons;  // Twitch, YouTube, Kick
+  QRect note;
+  int separatorY{};
+};
+
 struct OptionRowLayout {
   QRect label;
   std::vector<QRect> buttons;
@@ -30,6 +39,7 @@ struct SettingsLayout {
   QRect title;
   std::array<QRect, 2> pageButtons;
   std::array<PlatformRowLayout, 3> platforms;  // Twitch, YouTube, Kick
+  OwnAppLayout ownApps;
   QRect themeLabel;
   std::vector<QRect> swatches;  // one per theme, in table order
   QRect themeLine;

@@ -43,6 +43,8 @@ void SettingsWindow::paintEvent(QPaintEvent*) {
     if (i == 1)
       PaintBadge(painter, row.nameBand, painter.fontMetrics().horizontalAdvance("YouTube"));
   }
+  DrawHLine(painter, layout_.separatorLeft, layout_.separatorRight, layout_.ownApps.separatorY,
+            palette.borderSoft);
 }
 
 // "BETA" in a pill outline, 8 units after the name and centred on the name band.

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "ui/settings/AccountRows.h"
+#include "ui/settings/OwnAppDialog.h"
 #include "ui/settings/SettingsValidation.h"
 #include "ui/settings/ThemeSwatch.h"
 #include "ui/toolkit/Controls.h"
@@ -88,6 +89,7 @@ bool SettingsWindow::Open(const ChatSettings& settings, Completion done) {
     edits_[i]->setText(Q(text));
   }
   UpdateOptionKinds();
+  ReadOwnApps();
   RefreshAccounts();
   ShowPage(0);
 
@@ -108,6 +110,7 @@ void SettingsWindow::RequestClose() { Finish(false); }
 void SettingsWindow::Finish(bool saved) {
   if (!open_) return;
   open_ = false;
+  if (ownAppDialog_) ownAppDialog_->reject();
   // A sign-in started from here does not outlive the window.
   if (host_.PendingSignIn()) host_.CancelSignIn();
   hide();
@@ -157,6 +160,8 @@ void SettingsWindow::OnCommand(int id) {
     ShowPage(id - kPageButton);
   } else if (id >= kAccountButton && id < kAccountButton + 3) {
     OnAccountButton(id - kAccountButton);
+  } else if (id >= kOwnAppButton && id < kOwnAppButton + 3) {
+    OpenOwnApp(id - kOwnAppButton);
   } else if (id >= kSwatch && id < kSwatch + static_cast<int>(swatches_.size())) {
     working_.theme = std::string{swatches_[id - kSwatch]->SwatchTheme().key};
     AfterOptionChange();
@@ -195,6 +200,57 @@ void SettingsWindow::OnAccountButton(int row) {
       break;
   }
   RefreshAccounts();
+}
+
+// --- The user's own apps ---
+
+void SettingsWindow::OpenOwnApp(int row) {
+  if (!open_ || ownAppDialog_ || row < 0 || row >= 3) return;
+  const plx::PlatformId platform{plx::kReadPlatforms[row]};
+  auto* dialog{new OwnAppDialog{this, platform, host_.OwnApp(platform), working_.ownAppRedirectPort,
+                                portalDomain_}};
+  ownAppDialog_ = dialog;
+  connect(dialog, &QDialog::finished, this, [this, dialog] {
+    ownAppDialog_ = nullptr;
+    dialog->deleteLater();
+    OwnAppClosed(*dialog);
+  });
+  dialog->open();
+}
+
+void SettingsWindow::OwnAppClosed(const OwnAppDialog& dialog) {
+  const plx::PlatformId platform{dialog.Platform()};
+  switch (dialog.Chosen()) {
+    case OwnAppDialog::Outcome::Cancelled:
+      return;
+    case OwnAppDialog::Outcome::Removed:
+      host_.SetOwnApp(platform, std::nullopt);
+      break;
+    case OwnAppDialog::Outcome::Saved:
+      host_.SetOwnApp(platform, dialog.Entry().client);
+      // The port is stored at once, like the app, so the next sign-in and this window's Save
+      // both use it.
+      if (UsesRedirect(platform) && dialog.Entry().port != working_.ownAppRedirectPort) {
+        working_.ownAppRedirectPort = dialog.Entry().port;
+        host_.SetRedirectPort(dialog.Entry().port);
+      }
+      break;
+  }
+  ReadOwnApps();
+  RefreshAccounts();
+}
+
+void SettingsWindow::ReadOwnApps() {
+  for (int i{0}; i < 3; ++i) {
+    const plx::PlatformId platform{plx::kReadPlatforms[i]};
+    const std::optional<plx::OAuthClient> client{host_.OwnApp(platform)};
+    ownApps_[i] = client && !client->clientId.empty();
+    // A tick on the apps in use, so the row of buttons tells at a glance which sign-ins use one.
+    const QString name{QString::fromUtf8(plx::PlatformName(platform)) + QStringLiteral(" app")};
+    ownAppButtons_[i]->setText((ownApps_[i] ? QStringLiteral("\u2713 ") : QString{}) + name +
+                               QStringLiteral("\u2026"));
+    ownAppButtons_[i]->setAccessibleName(ownApps_[i] ? name + QStringLiteral(", in use") : name);
+  }
 }
 
 void SettingsWindow::AfterOptionChange() {
@@ -246,14 +302,29 @@ void SettingsWindow::ShowPage(int page) {
 void SettingsWindow::RefreshAccounts() {
   if (!open_) return;
   const std::optional<plx::PlatformId> pending{host_.PendingSignIn()};
+  const std::optional<SignInPrompt> prompt{pending ? host_.CurrentPrompt() : std::nullopt};
   for (int i{0}; i < 3; ++i) {
     const plx::PlatformId platform{plx::kReadPlatforms[i]};
-    const AccountRow row{MakeAccountRow(platform, host_.GetStatus(platform), pending)};
-    accountLines_[i]->setText(Q(row.line));
+    const AccountRow row{
+        MakeAccountRow(platform, host_.GetStatus(platform), pending, ownApps_[i], prompt)};
+    ShowAccountLine(i, row);
     accountButtons_[i]->setText(Q(row.button));
     SetButtonKind(accountButtons_[i], row.kind);
     accountButtons_[i]->setEnabled(row.enabled);
+    // A sign-in under way keeps the app it started with.
+    ownAppButtons_[i]->setEnabled(!pending);
   }
+}
+
+void SettingsWindow::ShowAccountLine(int row, const AccountRow& account) {
+  KitLabel* label{accountLines_[row]};
+  const QFontMetrics metrics{label->font()};
+  QString text{Q(account.line)};
+  for (const std::string& shorter : account.shorter) {
+    if (metrics.horizontalAdvance(text) <= label->width()) break;
+    text = Q(shorter);
+  }
+  label->setText(text);
 }
 
 // --- Save ---

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/ChatSettings.h"
+#include "ui/settings/AccountRows.h"
+#include "ui/settings/OwnAppDialog.h"
 #include "ui/settings/SettingsHost.h"
 #include "ui/settings/SettingsLayout.h"
 #include "ui/toolkit/UiKit.h"
@@ -39,6 +41,7 @@ class SettingsWindow : public QWidget {
   static constexpr int kSpacing{420};        // comfy, compact
   static constexpr int kOpacity{430};        // 100, 90, 80, 70 %
   static constexpr int kSwatch{500};         // + theme index
+  static constexpr int kOwnAppButton{600};   // + platform row: "Use my own app"
   static constexpr int kCancel{900};
   static constexpr int kSave{901};
 
@@ -58,6 +61,8 @@ class SettingsWindow : public QWidget {
   void RequestClose();
   // Rebuilds the three account rows from the host; nothing while closed.
   void RefreshAccounts();
+  // Opens the own-app dialog of platform row `row` over this window (it closes by itself).
+  void OpenOwnApp(int row);
   void ShowPage(int page);
 
   bool IsOpen() const { return open_; }
@@ -70,6 +75,8 @@ class SettingsWindow : public QWidget {
   QString AccountLine(int row) const;
   QString ThemeLineText() const;
   QString FooterText() const;
+  // The own-app dialog while it is open, else null.
+  OwnAppDialog* OwnAppDialogShown() const { return ownAppDialog_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -83,6 +90,11 @@ class SettingsWindow : public QWidget {
   void Watch(QWidget* control, int id);
   void OnCommand(int id);
   void OnAccountButton(int row);
+  void OwnAppClosed(const OwnAppDialog& dialog);
+  // Which platforms sign in with the user's own app, asked of the host once per change.
+  void ReadOwnApps();
+  // The row's line, or the longest shorter form that fits the line's width.
+  void ShowAccountLine(int row, const AccountRow& account);
   // Reads the switches, restyles the option buttons and swatches and previews the working copy.
   void AfterOptionChange();
   void ReadSwitches();
@@ -109,6 +121,11 @@ class SettingsWindow : public QWidget {
   std::array<KitButton*, 3> accountButtons_{};
   std::array<KitEdit*, 3> edits_{};
   std::array<KitLabel*, 3> hints_{};
+  KitLabel* ownAppLabel_{nullptr};
+  std::array<KitButton*, 3> ownAppButtons_{};
+  KitLabel* ownAppNote_{nullptr};
+  std::array<bool, 3> ownApps_{};
+  QPointer<OwnAppDialog> ownAppDialog_;
   KitLabel* themeLabel_{nullptr};
   std::vector<ThemeSwatch*> swatches_;
   KitLabel* themeLine_{nullptr};

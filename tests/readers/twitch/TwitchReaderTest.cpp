@@ -9,6 +9,7 @@
 #include "core/ChatHub.h"
 #include "core/Endpoints.h"
 #include "readers/twitch/TwitchReader.h"
+#include "readers/twitch/TwitchWatchdog.h"
 #include "sim/SimServer.h"
 #include "sim/twitch/TwitchChatService.h"
 #include "sim/twitch/TwitchLines.h"
@@ -87,6 +88,17 @@ class TwitchReaderTest : public ::testing::Test {
     const auto bodies = Bodies();
     return std::find(bodies.begin(), bodies.end(), body) != bodies.end();
   }
+  // The reader's own waits, without its watchdog's quiet spells and answer waits.
+  std::vector<int64_t> ReaderWaits() {
+    std::vector<int64_t> waits = clock.Waits();
+    std::erase_if(waits, [](int64_t ms) {
+      return ms == TwitchWatchdog::kQuietMs || ms == TwitchWatchdog::kAnswerMs;
+    });
+    return waits;
+  }
+  bool WaitForReaderWaits(size_t count) {
+    return Eventually([&] { return ReaderWaits().size() >= count; });
+  }
   std::vector<std::string> ClientLines(size_t index) {
     return server.Peers().at(index)->Received();
   }
@@ -150,7 +162,7 @@ TEST_F(TwitchReaderTest, RejectedTokenMakesTheNextCycleAnonymousAtOnce) {
   EXPECT_EQ(Status().detail, kAnonymous);
   EXPECT_FALSE(Status().canSend);
   EXPECT_TRUE(HasBody(kRejected));
-  EXPECT_TRUE(clock.Waits().empty());  // no wait before the anonymous cycle
+  EXPECT_TRUE(ReaderWaits().empty());  // no wait before the anonymous cycle
 
   const auto clients = chat.Clients();
   ASSERT_EQ(clients.size(), 2u);
@@ -161,8 +173,8 @@ TEST_F(TwitchReaderTest, RejectedTokenMakesTheNextCycleAnonymousAtOnce) {
 
   // Should the anonymous login be refused too, that is retried as a drop, not in a tight loop.
   chat.SendToAll(":tmi.twitch.tv NOTICE * :Login authentication failed\r\n");
-  ASSERT_TRUE(clock.WaitForWaits(1));
-  EXPECT_EQ(clock.Waits(), std::vector<int64_t>{4000});
+  ASSERT_TRUE(WaitForReaderWaits(1));
+  EXPECT_EQ(ReaderWaits(), std::vector<int64_t>{4000});
   EXPECT_EQ(Status().detail, "Reconnecting…");
   const auto bodies = Bodies();
   EXPECT_EQ(std::count(bodies.begin(), bodies.end(), kRejected), 1);
@@ -232,8 +244,8 @@ TEST_F(TwitchReaderTest, ReconnectRequestWaitsHalfASecond) {
   Start();
   ASSERT_TRUE(EventuallyConnected());
   chat.SendReconnect();
-  ASSERT_TRUE(clock.WaitForWaits(1));
-  EXPECT_EQ(clock.Waits(), std::vector<int64_t>{500});
+  ASSERT_TRUE(WaitForReaderWaits(1));
+  EXPECT_EQ(ReaderWaits(), std::vector<int64_t>{500});
   EXPECT_EQ(Status().state, ConnectionState::Connecting);
   EXPECT_EQ(Status().detail, "Reconnecting…");
   EXPECT_FALSE(Status().canSend);
@@ -246,14 +258,35 @@ TEST_F(TwitchReaderTest, DroppedConnectionWaitsFourSeconds) {
   Start();
   ASSERT_TRUE(EventuallyConnected());
   chat.DropAll();
-  ASSERT_TRUE(clock.WaitForWaits(1));
-  EXPECT_EQ(clock.Waits(), std::vector<int64_t>{4000});
+  ASSERT_TRUE(WaitForReaderWaits(1));
+  EXPECT_EQ(ReaderWaits(), std::vector<int64_t>{4000});
   EXPECT_EQ(Status().detail, "Reconnecting…");
   clock.Advance(3999);
   EXPECT_EQ(chat.Clients().size(), 1u);
   clock.Advance(1);
   ASSERT_TRUE(chat.WaitForJoins("chan", 2));
   EXPECT_TRUE(EventuallyConnected());
+}
+
+// A quiet channel is not a dead connection: after 30 s without a line the reader pings, and
+// the answer keeps the connection.
+TEST_F(TwitchReaderTest, AQuietConnectionIsPingedAndKeptWhileItAnswers) {
+  Start();
+  ASSERT_TRUE(EventuallyConnected());
+  const auto pinged = [this] {
+    const auto lines = ClientLines(0);
+    return std::count(lines.begin(), lines.end(), "PING :tmi.twitch.tv");
+  };
+  for (int round = 1; round <= 2; ++round) {
+    ASSERT_TRUE(clock.WaitForSleepers(1));
+    clock.Advance(TwitchWatchdog::kQuietMs);
+    ASSERT_TRUE(Eventually([&] { return pinged() == round; }));
+    std::this_thread::sleep_for(50ms);  // the answer comes back
+    clock.Advance(TwitchWatchdog::kAnswerMs);
+  }
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(chat.Clients().size(), 1u);
+  EXPECT_EQ(Status().state, ConnectionState::Connected);
 }
 
 TEST_F(TwitchReaderTest, UnknownChannelStaysConnecting) {
@@ -276,8 +309,8 @@ TEST_F(TwitchReaderTest, SuspendedChannelNoticeIsASystemLine) {
 
 TEST_F(TwitchReaderTest, UnreachableServerIsAProblemRetriedAfterEightSeconds) {
   Start("chan", "ws://127.0.0.1:1");
-  ASSERT_TRUE(clock.WaitForWaits(1));
-  EXPECT_EQ(clock.Waits(), std::vector<int64_t>{8000});
+  ASSERT_TRUE(WaitForReaderWaits(1));
+  EXPECT_EQ(ReaderWaits(), std::vector<int64_t>{8000});
   EXPECT_EQ(Status().state, ConnectionState::Problem);
   EXPECT_TRUE(Status().detail.starts_with("Could not reach Twitch chat (")) << Status().detail;
   EXPECT_EQ(Status().channel, "chan");

@@ -95,9 +95,13 @@ TEST_F(BackupReader, OtherFailuresRetryEveryEightSeconds) {
   Waits(1);
   api_.AnswerNext("GET", sim::YouTubeSim::kMessagesPath, 2, sim::HttpAnswer::Status(401));
   Step(1);
+  // The failing polls show, and the next good one puts the status back.
+  EXPECT_EQ(Current(), (StatusEntry{S::Connecting, "Live Channel",
+                                    "The YouTube API answered HTTP 401 - retrying…"}));
   Step(2);
+  Step(3);
   EXPECT_EQ(Current(), (StatusEntry{S::Connected, "Live Channel", "Connected (backup reader)"}));
-  EXPECT_EQ(clock_.Waits(), (std::vector<int64_t>{8000, 8000, 8000}));
+  EXPECT_EQ(clock_.Waits(), (std::vector<int64_t>{8000, 8000, 8000, 8000}));
 }
 
 TEST_F(BackupReader, NotFoundEndsTheChat) {

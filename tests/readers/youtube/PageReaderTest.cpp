@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -195,6 +196,45 @@ TEST(YouTubeDemo, ItsStreamIsReadByTheReader) {
   }));
   EXPECT_EQ(hub.GetStatus(kYouTube).channel, "Velaro Demo");
   hub.Stop();
+}
+
+}  // namespace
+}  // namespace vlo::testing_yt
+
+namespace vlo::testing_yt {
+namespace {
+
+// After a lost feed the chat page embeds the latest messages again. Those the reader showed
+// before must not come back as new rows, even when a busy chat elsewhere pushed them out of the
+// hub meanwhile.
+TEST_F(PageReader, MessagesShownBeforeALostFeedDoNotComeBack) {
+  yt_.PushText(kVideo, kAnn, "said before the start");
+  StartReading();
+  ASSERT_TRUE(WaitForBody("said before the start"));
+  yt_.PushText(kVideo, kBob, "said while reading");
+  PollOnce(1);
+  ASSERT_TRUE(WaitForBody("said while reading"));
+
+  // Five failed polls lose the feed; the hub fills with other rows meanwhile.
+  web_.AnswerNext("POST", sim::YouTubeSim::kContinuationPath, 5, sim::HttpAnswer::Status(500));
+  for (size_t waits = 2; waits <= 6; ++waits) PollOnce(waits);
+  ASSERT_TRUE(WaitForStatus({S::Connecting, "Live Channel", "Lost the chat feed - reconnecting…"}));
+  for (size_t i = 0; i <= ChatHub::kMaxRows; ++i) {
+    plx::ChatMessage other;
+    other.id = "tw-" + std::to_string(i);
+    other.platform = plx::PlatformId::Twitch;
+    other.author = "someone";
+    other.body = "busy";
+    hub_->AddMessage(std::move(other));
+  }
+  ASSERT_TRUE(Bodies().empty());
+  yt_.PushText(kVideo, kAnn, "said after the loss");
+  clock_.Advance(5000);  // discovery starts again and reads the chat page
+  ASSERT_TRUE(WaitForStatus({S::Connected, "Live Channel", "Reading (sign in to send)"}));
+  ASSERT_TRUE(WaitForBody("said after the loss"));
+  const std::vector<std::string> bodies = Bodies();
+  EXPECT_EQ(std::count(bodies.begin(), bodies.end(), "said before the start"), 0);
+  EXPECT_EQ(std::count(bodies.begin(), bodies.end(), "said while reading"), 0);
 }
 
 }  // namespace

@@ -126,3 +126,26 @@ TEST(Placement, SmallOrOffScreenRectanglesAreIgnored) {
 
 }  // namespace
 }  // namespace vlo
+
+namespace vlo {
+namespace {
+
+TEST(HeaderTexts, EmoteFailureLinesBlameTheProviderOnlyWhenItAnswered) {
+  const struct {
+    const char* reason;
+    const char* line;
+  } cases[] = {
+      {"HTTP 503", "7TV is not answering right now, so its emotes are missing for now"},
+      {"unreadable answer", "7TV is not answering right now, so its emotes are missing for now"},
+      {"", "7TV is not answering right now, so its emotes are missing for now"},
+      {"network timeout",
+       "Could not reach 7TV (network timeout), so its emotes are missing for now"},
+      {"the server's certificate is not trusted",
+       "Could not reach 7TV (the server's certificate is not trusted), so its emotes are "
+       "missing for now"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EmoteFailureLine("7TV", c.reason), c.line) << c.reason;
+}
+
+}  // namespace
+}  // namespace vlo

@@ -149,7 +149,7 @@ TEST_F(WindowComposeTest, ASingleTargetThatIsNotReadyKeepsTheText) {
 }
 
 TEST_F(WindowComposeTest, ModerationFromTheRowMenuOnEveryPlatform) {
-  ChatWindow& w = OpenOwnChannels();
+  OpenOwnChannels();
   for (PlatformId platform : kPlatforms) SignIn(platform);
   const test::Viewer bob{"Bob", 2};
   const test::Viewer cat{"Cat", 3};

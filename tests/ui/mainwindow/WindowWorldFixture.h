@@ -74,6 +74,7 @@ class WindowWorldTest : public ::testing::Test {
       hub.SetReaderEntry(plx::PlatformId::YouTube, MakeYouTubeReader(endpoints));
       hub.SetReaderEntry(plx::PlatformId::Kick, MakeKickReader(endpoints));
     };
+    if (adjustOptions) adjustOptions(options);
     window = std::make_unique<ChatWindow>(std::move(options));
     window->resize(440, 760);
     window->Open();
@@ -116,6 +117,8 @@ class WindowWorldTest : public ::testing::Test {
   std::unique_ptr<WorldChat> chat;
   std::unique_ptr<ChatWindow> window;
   std::vector<std::string> opened;
+  // Changes the window's options before OpenWindow creates it.
+  std::function<void(ChatWindow::Options&)> adjustOptions;
 };
 
 }  // namespace vlo::test

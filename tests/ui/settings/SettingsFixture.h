@@ -25,7 +25,7 @@ inline size_t Slot(plx::PlatformId platform) {
 
 // Records what the window asks of its owner and serves the statuses a test sets. Starting a
 // sign-in makes it pending, as the account service does; previews recolour the toolkit as the
-// main window does.
+// main window does; own apps are kept per platform as the secret store keeps them.
 class FakeHost : public SettingsHost {
  public:
   PlatformStatus GetStatus(plx::PlatformId platform) override {
@@ -44,6 +44,7 @@ class FakeHost : public SettingsHost {
   void CancelSignIn() override {
     calls.push_back("cancel");
     pending.reset();
+    prompt.reset();
   }
   void ApplySettings(const ChatSettings& settings) override {
     applied.push_back(settings);
@@ -51,11 +52,26 @@ class FakeHost : public SettingsHost {
     palette.accent = readableAccent(palette.accent);
     UiKit::SetPalette(palette);
   }
+  std::optional<plx::OAuthClient> OwnApp(plx::PlatformId platform) override {
+    return ownApps[Slot(platform)];
+  }
+  void SetOwnApp(plx::PlatformId platform, std::optional<plx::OAuthClient> client) override {
+    calls.push_back((client ? "set app " : "remove app ") + plx::PlatformKey(platform));
+    ownApps[Slot(platform)] = std::move(client);
+  }
+  void SetRedirectPort(int port) override {
+    calls.push_back("port " + std::to_string(port));
+    redirectPort = port;
+  }
+  std::optional<SignInPrompt> CurrentPrompt() override { return prompt; }
 
   std::array<PlatformStatus, 3> statuses{};
   std::optional<plx::PlatformId> pending;
   std::vector<std::string> calls;
   std::vector<ChatSettings> applied;
+  std::array<std::optional<plx::OAuthClient>, 3> ownApps{};
+  std::optional<SignInPrompt> prompt;
+  int redirectPort{0};
   int statusReads{0};
 };
 

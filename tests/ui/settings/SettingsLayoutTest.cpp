@@ -51,15 +51,30 @@ TEST(SettingsLayoutTest, LookPageAndFooterAt96Dpi) {
   EXPECT_EQ(l.clientHeight, 674);
 }
 
+TEST(SettingsLayoutTest, OwnAppBlockFollowsThePlatformsInTheirRhythm) {
+  const SettingsLayout l{ComputeSettingsLayout(9, 96)};
+  const OwnAppLayout& own{l.ownApps};
+  EXPECT_EQ(own.separatorY, 448);
+  EXPECT_EQ(own.label, QRect(20, 456, 460, 30));
+  EXPECT_EQ(own.buttons[0], QRect(20, 492, 148, 30));
+  EXPECT_EQ(own.buttons[1], QRect(176, 492, 148, 30));
+  EXPECT_EQ(own.buttons[2], QRect(332, 492, 148, 30));
+  EXPECT_EQ(own.note, QRect(20, 528, 460, 32));
+  EXPECT_LT(own.note.bottom(), l.error.top());  // the error line keeps its place
+  const SettingsLayout wide{ComputeSettingsLayout(9, 144)};
+  EXPECT_EQ(wide.ownApps.buttons[2], QRect(498, 738, 222, 45));
+}
+
 TEST(SettingsLayoutTest, FewerThemesMoveTheOptionsUpButNotTheErrorLine) {
-  // One line of swatches: the switches end above 456, where the error line then stays.
+  // One line of swatches: the switches end above the end of the channels page (the own-app
+  // note and a hint's gap below it), where the error line then stays.
   const SettingsLayout l{ComputeSettingsLayout(3, 96)};
   EXPECT_EQ(l.themeLine.top(), 186);
   EXPECT_EQ(l.switches[2].top(), 426);
-  EXPECT_EQ(l.error.top(), 460);
+  EXPECT_EQ(l.error.top(), 574);
   const SettingsLayout none{ComputeSettingsLayout(0, 96)};
   EXPECT_TRUE(none.swatches.empty());
-  EXPECT_EQ(none.error.top(), 456);
+  EXPECT_EQ(none.error.top(), 574);
 }
 
 TEST(SettingsLayoutTest, EveryLengthScalesOnItsOwn) {

@@ -47,7 +47,7 @@ TEST(SettingsValidationTest, FieldsAreNormalisedOrRejectedInOrder) {
   }
 }
 
-TEST(AccountRowsTest, RowsFollowStatusAndPendingSignIn) {
+TEST(AccountRowsTest, RowsFollowStatusPendingSignInOwnAppAndPrompt) {
   using plx::PlatformId;
   PlatformStatus out;
   PlatformStatus named;
@@ -55,10 +55,15 @@ TEST(AccountRowsTest, RowsFollowStatusAndPendingSignIn) {
   named.account = "alice";
   PlatformStatus unnamed;
   unnamed.signedIn = true;
+  const std::optional<SignInPrompt> twitchCode{
+      SignInPrompt{PlatformId::Twitch, "https://id.example/activate", "WDJBMJHT"}};
+  const std::string ellipsis{"\u2026"};
   struct Case {
     PlatformId platform;
     PlatformStatus status;
     std::optional<PlatformId> pending;
+    bool ownApp;
+    std::optional<SignInPrompt> prompt;
     AccountRow row;
     AccountAction action;
   };
@@ -66,50 +71,130 @@ TEST(AccountRowsTest, RowsFollowStatusAndPendingSignIn) {
       {PlatformId::Twitch,
        out,
        {},
-       {"Not signed in", "Sign in", ButtonKind::TwitchBrand, true},
+       false,
+       {},
+       {"Not signed in", "Sign in", ButtonKind::TwitchBrand, true, {}},
        AccountAction::StartSignIn},
       {PlatformId::YouTube,
        out,
        {},
-       {"Not signed in", "Sign in", ButtonKind::YouTubeBrand, true},
+       false,
+       {},
+       {"Not signed in", "Sign in", ButtonKind::YouTubeBrand, true, {}},
        AccountAction::StartSignIn},
       {PlatformId::Kick,
        out,
        {},
-       {"Not signed in", "Sign in", ButtonKind::KickBrand, true},
+       false,
+       {},
+       {"Not signed in", "Sign in", ButtonKind::KickBrand, true, {}},
        AccountAction::StartSignIn},
       {PlatformId::Kick,
        named,
        {},
-       {"Signed in as alice", "Sign out", ButtonKind::Plain, true},
+       false,
+       {},
+       {"Signed in as alice", "Sign out", ButtonKind::Plain, true, {}},
        AccountAction::SignOut},
       {PlatformId::Twitch,
        unnamed,
        {},
-       {"Signed in as your account", "Sign out", ButtonKind::Plain, true},
+       false,
+       {},
+       {"Signed in as your account", "Sign out", ButtonKind::Plain, true, {}},
        AccountAction::SignOut},
       // This platform's sign-in runs: Cancel, even when a status says signed in.
       {PlatformId::Twitch,
        named,
        PlatformId::Twitch,
-       {"Finish the sign-in in your browser\u2026", "Cancel", ButtonKind::Plain, true},
+       false,
+       {},
+       {"Finish the sign-in in your browser" + ellipsis, "Cancel", ButtonKind::Plain, true, {}},
        AccountAction::CancelSignIn},
       // Another platform's sign-in runs: the row reads as usual but its button is disabled.
       {PlatformId::YouTube,
        out,
        PlatformId::Twitch,
-       {"Not signed in", "Sign in", ButtonKind::YouTubeBrand, false},
+       false,
+       {},
+       {"Not signed in", "Sign in", ButtonKind::YouTubeBrand, false, {}},
        AccountAction::StartSignIn},
       {PlatformId::Kick,
        named,
        PlatformId::Twitch,
-       {"Signed in as alice", "Sign out", ButtonKind::Plain, false},
+       false,
+       {},
+       {"Signed in as alice", "Sign out", ButtonKind::Plain, false, {}},
        AccountAction::SignOut},
+      // With the user's own app the idle line says which way the sign-in goes; once signed in
+      // or signing in the line is the usual one.
+      {PlatformId::Kick,
+       out,
+       {},
+       true,
+       {},
+       {"Not signed in \u00B7 own app", "Sign in", ButtonKind::KickBrand, true, {}},
+       AccountAction::StartSignIn},
+      {PlatformId::YouTube,
+       named,
+       {},
+       true,
+       {},
+       {"Signed in as alice", "Sign out", ButtonKind::Plain, true, {}},
+       AccountAction::SignOut},
+      {PlatformId::YouTube,
+       out,
+       PlatformId::YouTube,
+       true,
+       {},
+       {"Finish the sign-in in your browser" + ellipsis, "Cancel", ButtonKind::Plain, true, {}},
+       AccountAction::CancelSignIn},
+      // Twitch's device sign-in: the code to enter, grouped for reading, with shorter forms.
+      {PlatformId::Twitch,
+       out,
+       PlatformId::Twitch,
+       true,
+       twitchCode,
+       {"Enter the code WDJB-MJHT in your browser" + ellipsis,
+        "Cancel",
+        ButtonKind::Plain,
+        true,
+        {"Enter WDJB-MJHT in your browser" + ellipsis, "Code WDJB-MJHT"}},
+       AccountAction::CancelSignIn},
+      // The prompt belongs to the running sign-in only: other rows ignore it.
+      {PlatformId::Kick,
+       out,
+       PlatformId::Twitch,
+       true,
+       twitchCode,
+       {"Not signed in \u00B7 own app", "Sign in", ButtonKind::KickBrand, false, {}},
+       AccountAction::StartSignIn},
+      {PlatformId::YouTube,
+       out,
+       PlatformId::YouTube,
+       true,
+       twitchCode,
+       {"Finish the sign-in in your browser" + ellipsis, "Cancel", ButtonKind::Plain, true, {}},
+       AccountAction::CancelSignIn},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(plx::PlatformKey(c.platform) + " " + c.row.line);
-    EXPECT_EQ(MakeAccountRow(c.platform, c.status, c.pending), c.row);
+    EXPECT_EQ(MakeAccountRow(c.platform, c.status, c.pending, c.ownApp, c.prompt), c.row);
     EXPECT_EQ(ChooseAccountAction(c.platform, c.status, c.pending), c.action);
+  }
+}
+
+TEST(AccountRowsTest, UserCodesAreGroupedForReadingOnlyWhenTheyHaveTheUsualShape) {
+  const std::pair<const char*, const char*> cases[]{
+      {"ABCDEFGH", "ABCD-EFGH"},  {"abcd1234", "abcd-1234"},
+      {"ABCD-EFGH", "ABCD-EFGH"},                              // already grouped
+      {"ABCDEFG", "ABCDEFG"},                                  // another length: as given
+      {"ABCDEFGHI", "ABCDEFGHI"}, {"ABC\nDEFGH", "ABCDEFGH"},  // no control characters in a label
+      {"ABCD EFG", "ABCD EFG"},   {"", ""},
+  };
+  for (const auto& [code, shown] : cases) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(GroupUserCode(code), shown);
   }
 }
 

@@ -314,7 +314,8 @@ TEST(SettingsWindowTest, TabGoesThroughTheVisibleControlsInOrder) {
     }
     return ids;
   };
-  EXPECT_EQ(walk(11), (std::vector<int>{101, 201, 102, 202, 900, 901, 50, 51, 100, 200, 101}));
+  EXPECT_EQ(walk(14),
+            (std::vector<int>{101, 201, 102, 202, 600, 601, 602, 900, 901, 50, 51, 100, 200, 101}));
   f.Click(W::kPageButton + 1);
   const std::vector<int> page1{500, 501, 502, 503, 504, 505, 506, 507, 508, 400, 401, 402,
                                410, 411, 412, 420, 421, 430, 431, 432, 433, 300, 301, 304};
