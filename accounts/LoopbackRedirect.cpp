@@ -13,6 +13,8 @@
 #include <string_view>
 #include <utility>
 
+#include "net/Http.h"
+
 namespace vlo {
 
 namespace {
@@ -20,41 +22,18 @@ namespace {
 constexpr size_t kMaxRequestBytes = 16 * 1024;
 constexpr int kReadTimeoutMs = 2000;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '+') {
-      out += ' ';
-    } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-               HexDigit(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 std::map<std::string, std::string> ParseQuery(std::string_view query) {
   std::map<std::string, std::string> values;
   while (!query.empty()) {
     const size_t amp = query.find('&');
     const std::string_view pair = query.substr(0, amp);
     const size_t eq = pair.find('=');
-    std::string name = PercentDecode(pair.substr(0, eq));
+    std::string name = plx::PercentDecodeQuery(pair.substr(0, eq));
     // The first value of a repeated parameter counts.
     if (!name.empty() && !values.contains(name)) {
-      values[std::move(name)] =
-          eq == std::string_view::npos ? std::string{} : PercentDecode(pair.substr(eq + 1));
+      values[std::move(name)] = eq == std::string_view::npos
+                                    ? std::string{}
+                                    : plx::PercentDecodeQuery(pair.substr(eq + 1));
     }
     if (amp == std::string_view::npos) break;
     query.remove_prefix(amp + 1);

@@ -63,6 +63,29 @@ std::string PercentEncode(std::string_view text) {
   return out;
 }
 
+std::string PercentDecodeQuery(std::string_view text) {
+  const auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+') {
+      out += ' ';
+    } else if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+               hex(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 // Each byte that does not start a well-formed sequence (or is a truncated one, an overlong
 // form, a surrogate or above U+10FFFF) becomes one U+FFFD.
 std::u16string ToUtf16(std::string_view utf8) {

@@ -66,9 +66,9 @@ std::string ErrorText(CURLcode code, CURL* easy, bool tooLarge, const char* deta
     case kCancelled:
       return "cancelled";
     case CURLE_FILESIZE_EXCEEDED:
-      return "answer too large";
+      return std::string{kAnswerTooLarge};
     case CURLE_WRITE_ERROR:
-      if (tooLarge) return "answer too large";
+      if (tooLarge) return std::string{kAnswerTooLarge};
       [[fallthrough]];
     default:
       return "network error (" + std::to_string(static_cast<int>(code)) + ")";

@@ -42,6 +42,9 @@ struct HttpResponse {
   int32_t retryAfter{0};  // seconds from a positive integer Retry-After header, else 0
 };
 
+// HttpResponse::error of an answer larger than the request's maxBodyBytes.
+inline constexpr std::string_view kAnswerTooLarge = "answer too large";
+
 inline constexpr std::string_view kAppUserAgent = "VelaroStudio/chat-1.1.3";
 inline constexpr std::string_view kBrowserUserAgent =
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -71,6 +74,8 @@ std::string BearerHeaders(std::string_view accessToken, std::string_view clientI
 
 // Unreserved bytes (A-Z a-z 0-9 - . _ ~) are kept; every other byte becomes %XX (upper case).
 std::string PercentEncode(std::string_view text);
+// "%XX" escapes decoded (a malformed one is kept as is); "+" is a space, as in a query.
+std::string PercentDecodeQuery(std::string_view text);
 
 // Conversions; invalid input is replaced with U+FFFD.
 std::u16string ToUtf16(std::string_view utf8);

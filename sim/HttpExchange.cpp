@@ -14,25 +14,6 @@ int HexValue(char c) {
   return -1;
 }
 
-// Form-style decoding: "+" is a space, "%XX" a byte; a malformed escape is kept as is.
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i{0}; i < text.size(); ++i) {
-    const char c{text[i]};
-    if (c == '+') {
-      out += ' ';
-    } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-               HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // The first value of `name` in an "a=1&b=2" list, if present.
 bool FindField(std::string_view list, std::string_view name, std::string* value) {
   while (!list.empty()) {
@@ -41,9 +22,10 @@ bool FindField(std::string_view list, std::string_view name, std::string* value)
     list = amp == std::string_view::npos ? std::string_view{} : list.substr(amp + 1);
     const size_t eq{pair.find('=')};
     const std::string_view key{pair.substr(0, eq)};
-    if (PercentDecode(key) != name) continue;
+    if (PercentDecode(key, true) != name) continue;
     if (value)
-      *value = eq == std::string_view::npos ? std::string{} : PercentDecode(pair.substr(eq + 1));
+      *value =
+          eq == std::string_view::npos ? std::string{} : PercentDecode(pair.substr(eq + 1), true);
     return true;
   }
   return false;
@@ -56,6 +38,24 @@ std::string Lower(std::string_view text) {
 }
 
 }  // namespace
+
+std::string PercentDecode(std::string_view text, bool plusIsSpace) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i{0}; i < text.size(); ++i) {
+    const char c{text[i]};
+    if (c == '+' && plusIsSpace) {
+      out += ' ';
+    } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+               HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 std::string HttpExchange::Query(std::string_view name) const {
   std::string value;

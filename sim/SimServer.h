@@ -17,6 +17,10 @@
 
 namespace vlo::sim {
 
+// "%XX" escapes decoded (a malformed one is kept as is); with `plusIsSpace` (form and query
+// values) "+" is a space as well.
+std::string PercentDecode(std::string_view text, bool plusIsSpace = false);
+
 // One HTTP request as the server received it.
 struct HttpExchange {
   std::string method;

@@ -17,24 +17,6 @@ constexpr std::string_view kBlockPage =
     "<!DOCTYPE html><html><head><title>Just a moment...</title></head>"
     "<body><p>Checking your browser before accessing kick.com.</p></body></html>";
 
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      const std::string hex{text.substr(i + 1, 2)};
-      char* end = nullptr;
-      const long value = std::strtol(hex.c_str(), &end, 16);
-      if (end == hex.c_str() + 2) {
-        out.push_back(static_cast<char>(value));
-        i += 2;
-        continue;
-      }
-    }
-    out.push_back(text[i]);
-  }
-  return out;
-}
-
 bool ValidRealtimeBody(const std::string& body) {
   const Json doc = Json::parse(body, nullptr, false);
   if (!doc.is_object()) return false;

@@ -88,25 +88,6 @@ std::string BearerTokenOf(const HttpExchange& request) {
   return header.starts_with(kBearer) ? header.substr(kBearer.size()) : std::string{};
 }
 
-std::string PercentDecode(std::string_view text) {
-  const auto hex = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
-      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 size_t CodePoints(std::string_view text) {
   size_t count{0};
   for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;

@@ -38,8 +38,6 @@ HttpAnswer NoAnswer();
 // --- For the simulated APIs ---
 // The token of an "Authorization: Bearer …" header; empty when there is none.
 std::string BearerTokenOf(const HttpExchange& request);
-// "%XX" sequences decoded (a path segment; "+" stays).
-std::string PercentDecode(std::string_view text);
 // Characters (code points) in UTF-8 text, as the services count a message's length.
 size_t CodePoints(std::string_view text);
 // A random message id in the 8-4-4-4-12 hex form. The caller guards `rng`.

@@ -23,6 +23,20 @@ TEST(PercentEncode, KeepsUnreservedAndEscapesEverythingElse) {
   for (const Case& c : cases) EXPECT_EQ(PercentEncode(c.in), c.out) << c.in;
 }
 
+TEST(PercentDecodeQuery, DecodesEscapesAndPlusAndKeepsMalformedOnes) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[]{
+      {"", ""},         {"a+b%20c", "a b c"}, {"%C3%a9", "\xC3\xA9"}, {"%2B%26", "+&"},
+      {"100%", "100%"}, {"%4", "%4"},         {"%zz%41", "%zzA"},     {"%00", std::string{"\0", 1}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PercentDecodeQuery(c.in), c.out) << c.in;
+  for (const char* text : {"a b/c", "\xC3\xA9+%"}) {
+    EXPECT_EQ(PercentDecodeQuery(PercentEncode(text)), text);
+  }
+}
+
 TEST(Utf, RoundTripsAndReplacesInvalidInput) {
   const std::string text{"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"};  // a é € 😀
   EXPECT_EQ(ToUtf16(text), u"a\u00E9\u20AC\U0001F600");
