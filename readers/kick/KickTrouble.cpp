@@ -16,6 +16,10 @@ bool IsSuccess(int32_t status) { return status >= 200 && status <= 299; }
 }  // namespace
 
 std::string KickUnreachableText(const std::string& error, int64_t waitMs) {
+  // Kick did answer, with more than the reader accepts: no network to blame.
+  if (error == plx::kAnswerTooLarge) {
+    return "Kick's answer was too large to read - retrying in " + Seconds(waitMs) + " s";
+  }
   return "Could not reach Kick (" + error + ") - retrying in " + Seconds(waitMs) + " s";
 }
 

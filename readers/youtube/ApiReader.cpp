@@ -96,7 +96,9 @@ ReaderEnd RunApiReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeDi
       // Kept polling from the same page token, so nothing is lost once the API answers again.
       troubled = true;
       hub.SetStatus(kYouTube, ConnectionState::Connecting, found.title,
-                    response.status == 0
+                    response.status == 0 && response.error == plx::kAnswerTooLarge
+                        ? std::string{"The YouTube API's answer was too large to read - retrying…"}
+                    : response.status == 0
                         ? "Could not reach the YouTube API (" + response.error + ") - retrying…"
                     : IsSuccess(response.status)
                         ? std::string{"The YouTube API sent an unreadable answer - retrying…"}

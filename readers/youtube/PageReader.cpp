@@ -20,6 +20,8 @@ constexpr int64_t kMaxRetryAfterMs = 600'000;
 // The status while polls fail: the feed may be back at the next one, with the same continuation,
 // so nothing is lost across the trouble.
 std::string TroubleDetail(const plx::HttpResponse& response) {
+  if (response.status == 0 && response.error == plx::kAnswerTooLarge)
+    return "The chat feed's answer was too large to read - retrying…";
   if (response.status == 0)
     return "Could not reach the chat feed (" + response.error + ") - retrying…";
   if (IsSuccess(response.status)) return "The chat feed sent an unreadable answer - retrying…";

@@ -216,9 +216,15 @@ Step DiscoveryCycle::ReportNothingFound(const std::string& offlineDetail) {
   const int64_t wait =
       std::clamp(int64_t{trouble.retryAfter} * 1000, kRetryCycleMs, kMaxRetryAfterMs);
   const std::string again = " - retrying in " + std::to_string(wait / 1000) + " s";
-  hub_.SetStatus(kYouTube, ConnectionState::Problem, found_.label,
-                 trouble.status == 0 ? "Could not reach YouTube (" + trouble.error + ")" + again
-                                     : "YouTube answered " + FailureText(trouble) + again);
+  std::string text;
+  if (trouble.status != 0) {
+    text = "YouTube answered " + FailureText(trouble);
+  } else if (trouble.error == plx::kAnswerTooLarge) {
+    text = "YouTube's answer was too large to read";
+  } else {
+    text = "Could not reach YouTube (" + trouble.error + ")";
+  }
+  hub_.SetStatus(kYouTube, ConnectionState::Problem, found_.label, text + again);
   return WaitAndRetry(wait);
 }
 

@@ -159,7 +159,7 @@ TEST_P(KickLookupFaults, NoticedShownAndRecovered) {
           "Could not reach Kick (the server's certificate is not trusted) - retrying in 30 s");
       break;
     case Fault::Oversize:
-      EXPECT_EQ(problemText(), "Could not reach Kick (answer too large) - retrying in 30 s");
+      EXPECT_EQ(problemText(), "Kick's answer was too large to read - retrying in 30 s");
       break;
   }
   if (fault == Fault::Stall) {

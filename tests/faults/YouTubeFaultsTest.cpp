@@ -192,6 +192,10 @@ TEST_P(YouTubeFaults, NoticedShownAndRecovered) {
       case Fault::Status429:
         EXPECT_EQ(text, "YouTube answered HTTP 429" + again);
         break;
+      case Fault::Oversize:
+        // YouTube did answer: no connection to blame.
+        EXPECT_EQ(text, "YouTube's answer was too large to read" + again);
+        break;
       default:
         EXPECT_TRUE(text.starts_with("Could not reach YouTube (") && text.ends_with(")" + again))
             << text;
@@ -221,6 +225,11 @@ TEST_P(YouTubeFaults, NoticedShownAndRecovered) {
       EXPECT_GE(back->atMs - shown.atMs, kHttpRetryAfterSeconds * 1000);
       break;
     }
+    case Fault::Oversize:
+      EXPECT_EQ(text, row == Row::Feed
+                          ? "The chat feed's answer was too large to read - retrying…"
+                          : "The YouTube API's answer was too large to read - retrying…");
+      break;
     default:
       EXPECT_TRUE(text.starts_with("Could not reach " + lead + " (")) << text;
   }

@@ -82,7 +82,8 @@ void ChatWindow::CheckForUpdate() {
   if (updateShared_->checkRunning.exchange(true)) return;
   RunInBackground([poster = poster_, shared = updateShared_, site = Site()] {
     std::string error;  // a failed check is silent; the next one is six hours away
-    std::optional<plx::UpdateRelease> release = plx::FetchUpdateManifest(site, &error, &shared->closing);
+    std::optional<plx::UpdateRelease> release =
+        plx::FetchUpdateManifest(site, &error, &shared->closing);
     {
       std::lock_guard lock{shared->lock};
       shared->fetched = std::move(release);

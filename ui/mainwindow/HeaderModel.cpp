@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "net/Http.h"
+
 namespace vlo {
 
 WindowLayout ComputeLayout(int width, int height, bool bannerShown) {
@@ -114,6 +116,10 @@ Placement ChoosePlacement(int x, int y, int w, int h, const std::vector<QRect>& 
 std::string EmoteFailureLine(std::string_view provider, std::string_view reason) {
   const bool answered =
       reason.empty() || reason.starts_with("HTTP ") || reason == "unreadable answer";
+  if (reason == plx::kAnswerTooLarge) {
+    return std::string{provider} +
+           "'s answer was too large to read, so its emotes are missing for now";
+  }
   if (answered) {
     return std::string{provider} + " is not answering right now, so its emotes are missing for now";
   }

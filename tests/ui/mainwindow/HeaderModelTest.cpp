@@ -138,6 +138,7 @@ TEST(HeaderTexts, EmoteFailureLinesBlameTheProviderOnlyWhenItAnswered) {
       {"HTTP 503", "7TV is not answering right now, so its emotes are missing for now"},
       {"unreadable answer", "7TV is not answering right now, so its emotes are missing for now"},
       {"", "7TV is not answering right now, so its emotes are missing for now"},
+      {"answer too large", "7TV's answer was too large to read, so its emotes are missing for now"},
       {"network timeout",
        "Could not reach 7TV (network timeout), so its emotes are missing for now"},
       {"the server's certificate is not trusted",
