@@ -35,7 +35,7 @@ class IdleTimer {
   int64_t IdleMs() const;
 
   // The shortest real idle time before a time-out may fire, whatever the clock says.
-  static constexpr int64_t kRealFloorMs = 100;
+  static constexpr int64_t kRealFloorMs = 500;
 
   // For waits measured on a clock elsewhere: sleeps in short real steps until kRealFloorMs have
   // passed since `since` or `wanted` stops holding. Returns wanted(). A no-op with real time,

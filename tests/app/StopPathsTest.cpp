@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "app/Options.h"
@@ -57,30 +58,82 @@ TEST(StopPaths, DemoPrintStopsCleanlyOnEitherSignal) {
   }
 }
 
+// True once the program's instance lock exists in the runtime folder.
+bool WaitForInstanceLock(const test::TempDir& dir) {
+  for (int i = 0; i < 1000; ++i) {
+    for (const auto& entry : std::filesystem::directory_iterator{dir.path()}) {
+      if (entry.path().filename().string().starts_with("VelaroChat")) return true;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+// velaro-sim with a relay in front of every service, all of them stalled: connections are
+// accepted and then nothing more moves.
+class StalledWorld {
+ public:
+  explicit StalledWorld(const test::TempDir& dir)
+      : endpoints_{(dir.path() / "endpoints.json").string()},
+        sim_{VLO_SIM_BINARY, {"--rate=0", "--faults=all", "--write-endpoints=" + endpoints_}} {}
+
+  bool Stall() {
+    if (!sim_.ReadUntil([](const std::string& l) { return l.starts_with("Fault relays"); })) {
+      return false;
+    }
+    sim_.Write("all stall\n");
+    return sim_.ReadUntil([](const std::string& l) { return l.starts_with("twitch stall"); })
+        .has_value();
+  }
+  std::vector<std::string> ChatArguments() const {
+    return {"--endpoints=" + endpoints_, "--twitch=velarodemo", "--kick=velarodemo",
+            "--youtube=@velarodemo"};
+  }
+
+ private:
+  std::string endpoints_;
+  ChildProcess sim_;
+};
+
+// Sends SIGTERM and gives how long the program took to end with 0 (printed for the record).
+std::chrono::milliseconds StopAndTime(ChildProcess& chat) {
+  const auto stopped = std::chrono::steady_clock::now();
+  chat.Signal(SIGTERM);
+  EXPECT_EQ(chat.Wait(30s), 0);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - stopped);
+  std::cout << "stopped after " << took.count() << " ms" << std::endl;
+  return took;
+}
+
 // Every service stops answering without closing; a stop ends the run at once anyway, instead of
 // waiting for the network's time-outs (10 s for a handshake, 15 s for a request).
 TEST(StopPaths, AStopDoesNotWaitForAStalledNetwork) {
   test::TempDir dir;
-  const std::string endpoints = (dir.path() / "endpoints.json").string();
-  ChildProcess sim{VLO_SIM_BINARY, {"--rate=0", "--faults=all", "--write-endpoints=" + endpoints}};
-  ASSERT_TRUE(sim.ReadUntil([](const std::string& l) { return l.starts_with("Fault relays"); }));
-  sim.Write("all stall\n");
-  ASSERT_TRUE(sim.ReadUntil([](const std::string& l) { return l.starts_with("twitch stall"); }));
-
-  ChildProcess chat{VLO_APP_BINARY,
-                    {"--print", "--json", "--endpoints=" + endpoints, "--twitch=velarodemo",
-                     "--kick=velarodemo", "--youtube=@velarodemo"},
-                    Environment(dir)};
+  StalledWorld world{dir};
+  ASSERT_TRUE(world.Stall());
+  std::vector<std::string> args{"--print", "--json"};
+  for (std::string& arg : world.ChatArguments()) args.push_back(std::move(arg));
+  ChildProcess chat{VLO_APP_BINARY, args, Environment(dir)};
   // The readers are connecting: Twitch's handshake, Kick's lookup and YouTube's page hang.
   ASSERT_TRUE(chat.ReadUntil([](const std::string& line) {
     return line.find("\"platform\":\"kick\"") != std::string::npos &&
            line.find("Looking up the channel") != std::string::npos;
   }));
   std::this_thread::sleep_for(500ms);
-  const auto stopped = std::chrono::steady_clock::now();
-  chat.Signal(SIGTERM);
-  EXPECT_EQ(chat.Wait(30s), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - stopped, 5s);
+  EXPECT_LT(StopAndTime(chat), 5s);
+}
+
+// The same for the window: its readers, emote catalogue downloads and image fetches all hang,
+// and closing it still ends the program at once.
+TEST(StopPaths, ClosingTheWindowDoesNotWaitForAStalledNetwork) {
+  test::TempDir dir;
+  StalledWorld world{dir};
+  ASSERT_TRUE(world.Stall());
+  ChildProcess chat{VLO_APP_BINARY, world.ChatArguments(), Environment(dir, true)};
+  ASSERT_TRUE(WaitForInstanceLock(dir));
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_LT(StopAndTime(chat), 5s);
 }
 
 // A stop signal closes the window as the user would: the placement is saved, and a settings
@@ -93,16 +146,7 @@ TEST(StopPaths, SigtermClosesTheWindowAndSavesTheSettings) {
   std::ofstream{folder / "chat.json", std::ios::binary} << broken;
 
   ChildProcess chat{VLO_APP_BINARY, {}, Environment(dir, true)};
-  // Running once its instance lock exists in the runtime folder.
-  ASSERT_TRUE([&] {
-    for (int i = 0; i < 1000; ++i) {
-      for (const auto& entry : std::filesystem::directory_iterator{dir.path()}) {
-        if (entry.path().filename().string().starts_with("VelaroChat")) return true;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }());
+  ASSERT_TRUE(WaitForInstanceLock(dir));
   std::this_thread::sleep_for(1s);
   chat.Signal(SIGTERM);
   EXPECT_EQ(chat.Wait(20s), 0);
