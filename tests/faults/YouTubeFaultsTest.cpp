@@ -154,11 +154,27 @@ TEST_P(YouTubeFaults, NoticedShownAndRecovered) {
                ? s.state == ConnectionState::Problem || s.state == ConnectionState::Offline
                : s.state != ConnectionState::Connected;
   };
+  // A poll reset on a kept-alive connection may be sent again at once by the HTTP client on a
+  // fresh one: the reader never sees a failure, and the chat of the moment arrives all the same.
+  const bool quietRetryAllowed = fault == Fault::Drop && row != Row::LivePage;
+  const auto duringArrived = [&] {
+    const auto bodies = Bodies(hub_, kYouTube);
+    for (int i = 0; i < 3; ++i) {
+      if (Count(bodies, "during" + std::to_string(i)) == 0) return false;
+    }
+    return true;
+  };
   ASSERT_TRUE(Drive(
-      clock_, [&] { return log_.First(mark, shows).has_value(); }, 120'000))
+      clock_,
+      [&] { return log_.First(mark, shows).has_value() || (quietRetryAllowed && duringArrived()); },
+      120'000))
       << Texts(log_.After(mark));
-  const StatusAt shown = *log_.First(mark, shows);
-  cell.noticeMs = shown.atMs - start;
+  const std::optional<StatusAt> shownAt = log_.First(mark, shows);
+  if (shownAt) {
+    cell.noticeMs = shownAt->atMs - start;
+  } else {
+    cell.note = "the reset poll was sent again at once by the HTTP client; nothing to show";
+  }
   if (lasting) relay.Clear();
   const int64_t end = clock_.NowMs();
   ASSERT_TRUE(Drive(
@@ -174,8 +190,11 @@ TEST_P(YouTubeFaults, NoticedShownAndRecovered) {
   cell.Print();
 
   if (fault == Fault::Stall) {
+    ASSERT_TRUE(cell.noticeMs);
     EXPECT_LE(*cell.noticeMs, 60'000);
   }
+  if (!shownAt) return;
+  const StatusAt& shown = *shownAt;
   const std::string& text = shown.detail;
   if (row == Row::LivePage) {
     const std::string again =
