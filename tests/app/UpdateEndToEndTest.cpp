@@ -44,17 +44,28 @@ std::optional<std::string> RunToEnd(
 }
 
 // Every process of this machine whose program or arguments mention `text`.
+// A file under /proc whose process may end while it is read: empty then.
+std::string ReadProcFile(const fs::path& path) {
+  try {
+    return ReadFile(path);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 std::vector<pid_t> ProcessesMentioning(const std::string& text) {
   std::vector<pid_t> found;
-  for (const fs::directory_entry& entry : fs::directory_iterator{"/proc"}) {
-    const std::string name = entry.path().filename().string();
+  std::error_code failure;
+  for (fs::directory_iterator it{"/proc", failure}, end; !failure && it != end;
+       it.increment(failure)) {
+    const std::string name = it->path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     const pid_t pid = static_cast<pid_t>(std::stol(name));
     if (pid == ::getpid()) continue;
     std::error_code error;
-    const std::string exe = fs::read_symlink(entry.path() / "exe", error).string();
+    const std::string exe = fs::read_symlink(it->path() / "exe", error).string();
     if (exe.find(text) != std::string::npos ||
-        ReadFile(entry.path() / "cmdline").find(text) != std::string::npos) {
+        ReadProcFile(it->path() / "cmdline").find(text) != std::string::npos) {
       found.push_back(pid);
     }
   }
@@ -62,7 +73,7 @@ std::vector<pid_t> ProcessesMentioning(const std::string& text) {
 }
 
 std::vector<std::string> CommandLine(pid_t pid) {
-  const std::string all = ReadFile(fs::path{"/proc"} / std::to_string(pid) / "cmdline");
+  const std::string all = ReadProcFile(fs::path{"/proc"} / std::to_string(pid) / "cmdline");
   std::vector<std::string> args;
   for (size_t at = 0; at < all.size();) {
     const size_t end = all.find('\0', at);
