@@ -4,27 +4,21 @@
 
 namespace vlo {
 
-namespace {
-
-std::string Param(std::string_view name, std::string_view value) {
-  return std::string{name} + "=" + plx::PercentEncode(value);
-}
-
-}  // namespace
-
 std::string AuthorizationUrl(const Endpoints& endpoints, plx::PlatformId platform,
                              std::string_view clientId, std::string_view redirectUri,
                              std::string_view challenge, std::string_view state) {
   const bool google = platform == plx::PlatformId::YouTube;
   std::string url = google ? endpoints.googleAccounts + "/o/oauth2/v2/auth?"
                            : endpoints.kickOAuth + "/oauth/authorize?";
-  url += Param("response_type", "code") + "&" + Param("client_id", clientId) + "&" +
-         Param("redirect_uri", redirectUri) + "&" +
-         Param("scope", google ? kGoogleOwnAppScopes : kKickOwnAppScopes) + "&" +
-         Param("code_challenge", challenge) + "&" + Param("code_challenge_method", "S256") + "&" +
-         Param("state", state);
+  url += plx::FormField("response_type", "code") + "&" + plx::FormField("client_id", clientId) +
+         "&" + plx::FormField("redirect_uri", redirectUri) + "&" +
+         plx::FormField("scope", google ? kGoogleOwnAppScopes : kKickOwnAppScopes) + "&" +
+         plx::FormField("code_challenge", challenge) + "&" +
+         plx::FormField("code_challenge_method", "S256") + "&" + plx::FormField("state", state);
   // Google hands out a refresh token only for offline access asked with consent.
-  if (google) url += "&" + Param("access_type", "offline") + "&" + Param("prompt", "consent");
+  if (google)
+    url +=
+        "&" + plx::FormField("access_type", "offline") + "&" + plx::FormField("prompt", "consent");
   return url;
 }
 

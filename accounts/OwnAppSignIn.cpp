@@ -6,6 +6,7 @@
 #include <openssl/crypto.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "accounts/AccountService.h"
@@ -33,10 +34,6 @@ const char* ProviderName(PlatformId platform) {
   return platform == PlatformId::YouTube ? "Google" : plx::PlatformName(platform);
 }
 
-std::string Field(std::string_view name, std::string_view value) {
-  return plx::PercentEncode(name) + "=" + plx::PercentEncode(value);
-}
-
 // The reason a token endpoint gives, for "Sign-in failed (…)".
 std::string RefusalReason(const plx::HttpResponse& response) {
   const json::Json body = json::ParseObject(response.body);
@@ -61,6 +58,28 @@ std::string SafeErrorCode(const std::string& error) {
     if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') out += c;
   }
   return out.empty() ? std::string{"unknown error"} : out;
+}
+
+// Why the browser's redirect does not end this sign-in well; nothing when it carries this
+// sign-in's code.
+std::optional<LoginError> RedirectProblem(const LoopbackRedirect::Callback& callback,
+                                          const std::string& state) {
+  const auto value = [&](const char* key) {
+    const auto it = callback.query.find(key);
+    return it == callback.query.end() ? std::string{} : it->second;
+  };
+  if (const std::string error = value("error"); !error.empty()) {
+    if (error == "access_denied") return LoginError{LoginErrorCode::Denied, "Sign-in denied"};
+    return LoginError{LoginErrorCode::Failed, "Sign-in failed (" + SafeErrorCode(error) + ")"};
+  }
+  if (!SameState(value("state"), state)) {
+    return LoginError{LoginErrorCode::Failed,
+                      "The sign-in answer did not belong to this sign-in - try again"};
+  }
+  if (value("code").empty()) {
+    return LoginError{LoginErrorCode::Failed, "The sign-in answer carried no code - try again"};
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -108,10 +127,11 @@ bool AccountService::StartOwnAppSignIn(PlatformId platform, const plx::OAuthClie
 plx::OAuthLoginResult AccountService::PollDeviceCode(PlatformId platform,
                                                      const plx::OAuthClient& client) {
   const int64_t start = clock_.NowMs();
-  const plx::HttpResponse started = plx::PostForm(
-      endpoints_.twitchOAuth + "/oauth2/device",
-      Field("client_id", client.clientId) + "&" + Field("scopes", kTwitchOwnAppScopes),
-      kRequestTimeoutMs, SignInControl());
+  const plx::HttpResponse started =
+      plx::PostForm(endpoints_.twitchOAuth + "/oauth2/device",
+                    plx::FormField("client_id", client.clientId) + "&" +
+                        plx::FormField("scopes", kTwitchOwnAppScopes),
+                    kRequestTimeoutMs, SignInControl());
   if (cancel_.load()) Fail(LoginErrorCode::Cancelled, "Sign-in cancelled");
   if (started.status == 0) {
     Fail(LoginErrorCode::Unreachable, "Could not reach Twitch (" + started.error + ")");
@@ -136,10 +156,11 @@ plx::OAuthLoginResult AccountService::PollDeviceCode(PlatformId platform,
       std::clamp<int64_t>(json::IntMember(device, "interval").value_or(5), 1, 60) * 1000;
   const int64_t lifetime = json::IntMember(device, "expires_in").value_or(1800) * 1000;
   const int64_t deadline = start + std::min(kSignInDeadlineMs, std::max<int64_t>(lifetime, 0));
-  const std::string form = Field("client_id", client.clientId) + "&" +
-                           Field("scopes", kTwitchOwnAppScopes) + "&" +
-                           Field("device_code", deviceCode) + "&" +
-                           Field("grant_type", "urn:ietf:params:oauth:grant-type:device_code");
+  const std::string form =
+      plx::FormField("client_id", client.clientId) + "&" +
+      plx::FormField("scopes", kTwitchOwnAppScopes) + "&" +
+      plx::FormField("device_code", deviceCode) + "&" +
+      plx::FormField("grant_type", "urn:ietf:params:oauth:grant-type:device_code");
   int failures = 0;
   while (true) {
     WaitOrCancel(std::min(interval, std::max<int64_t>(deadline - clock_.NowMs(), 0)));
@@ -188,40 +209,23 @@ plx::OAuthLoginResult AccountService::WaitForRedirect(PlatformId platform,
                                                       const std::string& verifier,
                                                       const std::string& state, int port) {
   const int64_t deadline = clock_.NowMs() + kSignInDeadlineMs;
-  bool accepted = false;
   const auto answer = redirect.Wait(
       clock_, deadline, [this] { return cancel_.load(); },
       [&](const LoopbackRedirect::Callback& callback) {
-        const auto value = [&](const char* key) {
-          const auto it = callback.query.find(key);
-          return it == callback.query.end() ? std::string{} : it->second;
-        };
-        accepted =
-            value("error").empty() && !value("code").empty() && SameState(value("state"), state);
-        return RedirectPage(accepted);
+        return RedirectPage(!RedirectProblem(callback, state));
       });
   if (cancel_.load()) Fail(LoginErrorCode::Cancelled, "Sign-in cancelled");
   if (!answer) Fail(LoginErrorCode::TimedOut, "Sign-in timed out - try again");
+  if (std::optional<LoginError> problem = RedirectProblem(*answer, state)) throw *problem;
+  std::string code = answer->query.at("code");
 
-  const auto value = [&](const char* key) {
-    const auto it = answer->query.find(key);
-    return it == answer->query.end() ? std::string{} : it->second;
-  };
-  if (const std::string error = value("error"); !error.empty()) {
-    if (error == "access_denied") Fail(LoginErrorCode::Denied, "Sign-in denied");
-    Fail(LoginErrorCode::Failed, "Sign-in failed (" + SafeErrorCode(error) + ")");
-  }
-  if (!SameState(value("state"), state)) {
-    Fail(LoginErrorCode::Failed, "The sign-in answer did not belong to this sign-in - try again");
-  }
-  std::string code = value("code");
-  if (code.empty()) Fail(LoginErrorCode::Failed, "The sign-in answer carried no code - try again");
-
-  std::string form = Field("grant_type", "authorization_code") + "&" + Field("code", code) + "&" +
-                     Field("redirect_uri", LoopbackRedirect::RedirectUri(port)) + "&" +
-                     Field("client_id", client.clientId);
-  if (!client.clientSecret.empty()) form += "&" + Field("client_secret", client.clientSecret);
-  form += "&" + Field("code_verifier", verifier);
+  std::string form = plx::FormField("grant_type", "authorization_code") + "&" +
+                     plx::FormField("code", code) + "&" +
+                     plx::FormField("redirect_uri", LoopbackRedirect::RedirectUri(port)) + "&" +
+                     plx::FormField("client_id", client.clientId);
+  if (!client.clientSecret.empty())
+    form += "&" + plx::FormField("client_secret", client.clientSecret);
+  form += "&" + plx::FormField("code_verifier", verifier);
   const plx::HttpResponse response =
       plx::PostForm(TokenEndpoint(endpoints_, platform), form, kRequestTimeoutMs, SignInControl());
   WipeText(form);

@@ -22,10 +22,6 @@ int64_t BackoffFor(int32_t retryAfterSec) {
   return retryAfterSec <= 30 ? 30000 : int64_t{retryAfterSec} * 1000;
 }
 
-std::string FormField(std::string_view name, std::string_view value) {
-  return plx::PercentEncode(name) + "=" + plx::PercentEncode(value);
-}
-
 }  // namespace
 
 std::optional<plx::TokenRecord> AccountService::GetFreshToken(PlatformId platform) {
@@ -158,24 +154,22 @@ AccountService::Refresh AccountService::RefreshDirect(PlatformId platform,
   if (!token.refreshToken) return result;
   const std::string& refreshToken = *token.refreshToken;
 
-  std::string url;
   std::string form;
   if (platform == PlatformId::Twitch) {
-    url = endpoints_.twitchOAuth + "/oauth2/token";
-    form = FormField("client_id", client.clientId) + "&" +
-           FormField("grant_type", "refresh_token") + "&" +
-           FormField("refresh_token", refreshToken);
-    if (!client.clientSecret.empty()) form += "&" + FormField("client_secret", client.clientSecret);
+    form = plx::FormField("client_id", client.clientId) + "&" +
+           plx::FormField("grant_type", "refresh_token") + "&" +
+           plx::FormField("refresh_token", refreshToken);
+    if (!client.clientSecret.empty())
+      form += "&" + plx::FormField("client_secret", client.clientSecret);
   } else {
     if (client.clientId.empty() || client.clientSecret.empty()) return result;
-    url = platform == PlatformId::YouTube ? endpoints_.googleOAuth + "/token"
-                                          : endpoints_.kickOAuth + "/oauth/token";
-    form = FormField("client_id", client.clientId) + "&" +
-           FormField("client_secret", client.clientSecret) + "&" +
-           FormField("grant_type", "refresh_token") + "&" +
-           FormField("refresh_token", refreshToken);
+    form = plx::FormField("client_id", client.clientId) + "&" +
+           plx::FormField("client_secret", client.clientSecret) + "&" +
+           plx::FormField("grant_type", "refresh_token") + "&" +
+           plx::FormField("refresh_token", refreshToken);
   }
-  const plx::HttpResponse response = plx::PostForm(url, form, kRefreshTimeoutMs, ServiceControl());
+  const plx::HttpResponse response =
+      plx::PostForm(TokenEndpoint(endpoints_, platform), form, kRefreshTimeoutMs, ServiceControl());
   WipeText(form);
 
   result.outcome = RefreshOutcome::TryLater;

@@ -13,7 +13,6 @@
 
 #include "app/SingleInstance.h"
 #include "core/AppPaths.h"
-#include "core/ChatSettings.h"
 #include "core/Json.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/ChatWindow.h"
@@ -103,15 +102,7 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
   windowOptions.dataFolder = AppPaths::ResolveDataFolder(options.profile);
   windowOptions.endpoints = endpoints;
   windowOptions.targetOverride = std::move(targetOverride);
-  // A settings file that could not be read is kept aside by the first save; the user hears of it
-  // once, in the chat.
-  std::optional<std::string> settingsProblem;
-  if (!options.ScreenshotRun()) settingsProblem = ChatSettingsProblem(windowOptions.dataFolder);
-  windowOptions.registerReaders = [registerReaders = std::move(registerReaders),
-                                   settingsProblem](ChatHub& hub) {
-    if (registerReaders) registerReaders(hub);
-    if (settingsProblem) hub.PostSystemLine(plx::PlatformId::Twitch, *settingsProblem);
-  };
+  windowOptions.registerReaders = std::move(registerReaders);
   windowOptions.saveSettings = !options.ScreenshotRun();
   windowOptions.update.installWithoutAsking = options.installUpdate;
   // The page also goes to the terminal: the demo may run where no browser can open.

@@ -21,13 +21,13 @@ bool IsUnicodeAlnum(char32_t cp) {
   return iswalnum_l(static_cast<wint_t>(cp), utf8) != 0;
 }
 
-std::filesystem::path ExecutableFolder() {
+}  // namespace
+
+std::filesystem::path AppPaths::ProgramFolder() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path(ec) : exe.parent_path();
+  return ec ? std::filesystem::path{} : exe.parent_path();
 }
-
-}  // namespace
 
 bool IsValidProfile(std::string_view profile) {
   size_t units = 0;  // counted in UTF-16 units, as the profile's length rule is defined
@@ -75,7 +75,11 @@ std::filesystem::path AppPaths::ResolveDataFolder(std::string_view profile) {
   } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
     base = std::filesystem::path{home} / ".local" / "share";
   } else {
-    base = ExecutableFolder();
+    base = ProgramFolder();
+    if (base.empty()) {
+      std::error_code ec;
+      base = std::filesystem::current_path(ec);
+    }
   }
   return base /
          (profile.empty() ? std::string{"VelaroChat"} : "VelaroChat-" + std::string{profile});

@@ -25,6 +25,8 @@ struct AppPaths {
   // $XDG_DATA_HOME (else ~/.local/share) + "VelaroChat" or "VelaroChat-" + profile; the folder
   // of the executable when neither can be found. Not created here.
   static std::filesystem::path ResolveDataFolder(std::string_view profile);
+  // The folder of the running program; empty when it cannot be told.
+  static std::filesystem::path ProgramFolder();
 };
 
 }  // namespace vlo

@@ -9,8 +9,6 @@
 
 namespace vlo {
 
-namespace {
-
 bool WriteAll(int fd, std::string_view bytes) {
   size_t written = 0;
   while (written < bytes.size()) {
@@ -22,7 +20,12 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
+void SyncFolder(const std::filesystem::path& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);
+  ::close(dir);
+}
 
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, mode_t mode) {
   // Created with the wanted mode; fchmod also narrows a stale temporary file left by a crash.
@@ -37,13 +40,7 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::string_view b
     return false;
   }
   // Persist the rename itself.
-  const std::filesystem::path folder =
-      target.has_parent_path() ? target.parent_path() : std::filesystem::path{"."};
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  SyncFolder(target.has_parent_path() ? target.parent_path() : std::filesystem::path{"."});
   return true;
 }
 

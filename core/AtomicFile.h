@@ -13,4 +13,9 @@ namespace vlo {
 // target, and the folder is synced. False when any step failed; the target is then untouched.
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
 
+// Writes all of `bytes` to the descriptor, going on after interruptions; false on an error.
+bool WriteAll(int fd, std::string_view bytes);
+// Persists the renames done inside `folder` (best effort).
+void SyncFolder(const std::filesystem::path& folder);
+
 }  // namespace vlo

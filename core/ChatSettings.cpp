@@ -77,14 +77,10 @@ std::string ReadFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-// A file that exists, holds something and still reads as no JSON object (or cannot be read).
-bool IsUnreadable(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0) {
-    return false;
-  }
-  const json::Json doc = json::ParseAny(ReadFile(path));
-  return !doc.is_object();
+// A settings file that holds something but no settings at all (cut short, garbage, not a JSON
+// object). `doc` is `text` parsed.
+bool IsUnreadable(std::string_view text, const json::Json& doc) {
+  return !text.empty() && !doc.is_object();
 }
 
 // The first free name for a copy of an unreadable file.
@@ -120,9 +116,11 @@ std::optional<std::string> NormaliseKickChannel(std::string_view text) {
   return NormaliseChannel(text, kKickRule);
 }
 
-ChatSettings ParseChatSettings(std::string_view text) {
+namespace {
+
+// The settings a parsed document holds; anything but an object holds none.
+ChatSettings FromDocument(const json::Json& doc) {
   ChatSettings s;
-  const json::Json doc = json::ParseObject(text);
 
   if (auto v = json::Find(doc, "twitchChannel"); v && v->is_string()) {
     s.twitchChannel = NormaliseTwitchChannel(v->get_ref<const std::string&>()).value_or("");
@@ -162,15 +160,31 @@ ChatSettings ParseChatSettings(std::string_view text) {
   return s;
 }
 
-ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder) {
-  return ParseChatSettings(ReadFile(dataFolder / kChatSettingsFile));
+}  // namespace
+
+ChatSettings ParseChatSettings(std::string_view text) {
+  return FromDocument(json::ParseObject(text));
+}
+
+ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder,
+                              std::optional<std::string>* problem) {
+  const std::string text = ReadFile(dataFolder / kChatSettingsFile);
+  const json::Json doc = json::ParseAny(text);
+  if (problem) {
+    problem->reset();
+    if (IsUnreadable(text, doc)) {
+      *problem = "The settings file " + std::string{kChatSettingsFile} +
+                 " could not be read, so the defaults are in use; it is kept beside it as " +
+                 UnreadableCopy(dataFolder).filename().string() + ".";
+    }
+  }
+  return FromDocument(doc);
 }
 
 std::optional<std::string> ChatSettingsProblem(const std::filesystem::path& dataFolder) {
-  if (!IsUnreadable(dataFolder / kChatSettingsFile)) return std::nullopt;
-  return "The settings file " + std::string{kChatSettingsFile} +
-         " could not be read, so the defaults are in use; it is kept beside it as " +
-         UnreadableCopy(dataFolder).filename().string() + ".";
+  std::optional<std::string> problem;
+  LoadChatSettings(dataFolder, &problem);
+  return problem;
 }
 
 namespace {
@@ -211,12 +225,14 @@ bool SaveChatSettings(const std::filesystem::path& dataFolder, const ChatSetting
   std::filesystem::create_directories(dataFolder, ec);
   const std::filesystem::path path = dataFolder / kChatSettingsFile;
   json::Json doc = SettingsDocument(settings);
-  if (IsUnreadable(path)) {
+  const std::string oldText = ReadFile(path);
+  const json::Json old = json::ParseAny(oldText);
+  if (IsUnreadable(oldText, old)) {
     // Not overwritten before a copy is safe: a failed move leaves it, and this save, alone.
     std::filesystem::rename(path, UnreadableCopy(dataFolder), ec);
     if (ec) return false;
-  } else {
-    KeepUnknownKeys(json::ParseObject(ReadFile(path)), doc);
+  } else if (old.is_object()) {
+    KeepUnknownKeys(old, doc);
   }
   return WriteFileAtomically(path, json::Dump(doc, 2), 0644);
 }

@@ -39,8 +39,10 @@ struct ChatSettings {
 
 inline constexpr std::string_view kChatSettingsFile = "chat.json";
 
-// Never fails: missing, malformed or out-of-range values take their defaults.
-ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder);
+// Never fails: missing, malformed or out-of-range values take their defaults. With `problem`, it
+// is also told what ChatSettingsProblem would say, from the same read.
+ChatSettings LoadChatSettings(const std::filesystem::path& dataFolder,
+                              std::optional<std::string>* problem = nullptr);
 // When "chat.json" exists but is no settings file at all (cut short, garbage, not a JSON
 // object), so that loading gave the defaults: the sentence to tell the user once, naming the
 // copy the next save keeps it as. Nothing otherwise.

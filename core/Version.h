@@ -10,5 +10,7 @@ namespace vlo {
 extern const std::string_view kAppVersion;  // "1.1.3"
 // How the program names itself to the portal: "chat-" + the version.
 extern const std::string_view kPortalVersionTag;
+// The user agent of its own requests: "VelaroStudio/" + kPortalVersionTag.
+extern const std::string_view kAppUserAgent;
 
 }  // namespace vlo

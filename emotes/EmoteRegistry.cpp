@@ -167,21 +167,17 @@ void EmoteRegistry::RunFetch(plx::PlatformId platform, bool channel, EmoteSource
   int64_t backoff = kFirstRetryMs;
   for (bool first = true;; first = false) {
     const plx::HttpResponse response = plx::Perform(request);
-    // Anything but a catalogue's answer (a set, or 404 for none) is tried again.
-    const bool answered = (response.status >= 200 && response.status <= 299 &&
-                           nlohmann::json::accept(response.body)) ||
-                          response.status == 404;
-    if (!Apply(platform, channel, source, channelId, response, first) || answered) return;
+    if (Apply(platform, channel, source, channelId, response, first) != Applied::Failed) return;
     const int64_t wait = std::clamp(int64_t{response.retryAfter} * 1000, backoff, kMaxRetryMs);
     backoff = std::min(backoff * 2, kMaxRetryMs);
     if (!clock_.WaitWhile(wait, wanted)) return;
   }
 }
 
-bool EmoteRegistry::Apply(plx::PlatformId platform, bool channel, EmoteSource source,
-                          const std::string& channelId, const plx::HttpResponse& response,
-                          bool report) {
-  if (stopping_.load()) return false;
+EmoteRegistry::Applied EmoteRegistry::Apply(plx::PlatformId platform, bool channel,
+                                            EmoteSource source, const std::string& channelId,
+                                            const plx::HttpResponse& response, bool report) {
+  if (stopping_.load()) return Applied::Unwanted;
   std::vector<EmoteDef> defs;
   bool failed = false;
   std::string reason;
@@ -204,7 +200,7 @@ bool EmoteRegistry::Apply(plx::PlatformId platform, bool channel, EmoteSource so
     Sets* sets = &global_;
     if (channel) {
       const bool kick = platform == plx::PlatformId::Kick;
-      if ((kick ? kickChannel_ : twitchChannel_) != channelId) return false;  // replaced
+      if ((kick ? kickChannel_ : twitchChannel_) != channelId) return Applied::Unwanted;
       sets = kick ? &kick_ : &twitch_;
     }
     EmoteMap map;
@@ -213,16 +209,18 @@ bool EmoteRegistry::Apply(plx::PlatformId platform, bool channel, EmoteSource so
       map.try_emplace(std::move(name), std::move(def));
     }
     sets->For(source) = std::move(map);
-    if (!report && failed) return true;  // a retry that failed again: nothing new to say
-    reports_.push_back(FetchReport{.platform = platform,
-                                   .channel = channel,
-                                   .source = source,
-                                   .count = static_cast<int>(defs.size()),
-                                   .failed = failed,
-                                   .reason = std::move(reason)});
+    // A retry that failed again has nothing new to say.
+    if (report || !failed) {
+      reports_.push_back(FetchReport{.platform = platform,
+                                     .channel = channel,
+                                     .source = source,
+                                     .count = static_cast<int>(defs.size()),
+                                     .failed = failed,
+                                     .reason = std::move(reason)});
+    }
   }
-  NotifyChange();
-  return true;
+  if (report || !failed) NotifyChange();
+  return failed ? Applied::Failed : Applied::Done;
 }
 
 void EmoteRegistry::NotifyChange() {

@@ -81,9 +81,14 @@ class EmoteRegistry {
 
   void RunFetch(plx::PlatformId platform, bool channel, EmoteSource source,
                 const std::string& channelId, const std::string& url, uint32_t timeoutMs);
-  // Applies one answer; false when the download is no longer wanted (stopping, replaced).
-  bool Apply(plx::PlatformId platform, bool channel, EmoteSource source,
-             const std::string& channelId, const plx::HttpResponse& response, bool report);
+  enum class Applied {
+    Unwanted,  // stopping, or the channel was replaced meanwhile
+    Failed,    // no catalogue's answer: tried again
+    Done,      // a set, or 404 for none
+  };
+  // Applies one answer, reporting it unless `report` is false and it failed again.
+  Applied Apply(plx::PlatformId platform, bool channel, EmoteSource source,
+                const std::string& channelId, const plx::HttpResponse& response, bool report);
   bool StillWanted(plx::PlatformId platform, bool channel, const std::string& channelId) const;
   void NotifyChange();
   static const EmoteDef* Lookup(const EmoteMap& map, std::string_view word);

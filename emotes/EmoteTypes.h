@@ -52,8 +52,9 @@ struct FetchReport {
   int count{0};  // definitions parsed, before duplicate names are dropped
   bool failed{false};
   // Why it failed: the transport text when nothing answered ("network timeout", "the server's
-  // certificate is not trusted" …), else "HTTP <status>". Empty on success.
-  std::string reason;
+  // certificate is not trusted" …), else "HTTP <status>" or "unreadable answer". Empty on
+  // success.
+  std::string reason{};
 
   bool operator==(const FetchReport&) const = default;
 };

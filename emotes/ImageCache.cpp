@@ -51,10 +51,9 @@ ImageCache::ImageCache(std::filesystem::path folder, int workers, Clock& clock)
 }
 
 ImageCache::~ImageCache() {
-  stopping_.store(true);
   {
     std::lock_guard lock{mutex_};
-    stop_ = true;
+    stop_.store(true);
     onArrival_ = nullptr;
   }
   wake_.notify_all();
@@ -110,8 +109,8 @@ void ImageCache::WorkerLoop() {
     std::string key;
     {
       std::unique_lock lock{mutex_};
-      wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-      if (stop_) return;
+      wake_.wait(lock, [this] { return stop_.load() || !queue_.empty(); });
+      if (stop_.load()) return;
       key = std::move(queue_.front());
       queue_.pop_front();
     }
@@ -146,11 +145,11 @@ ImageCache::Loaded ImageCache::Load(const std::string& key) const {
   request.headers = kAcceptHeader;
   request.timeoutMs = kDownloadTimeoutMs;
   request.maxBodyBytes = kMaxEncodedBytes;
-  request.control = {&clock_, [this] { return !stopping_.load(); }};
+  request.control = {&clock_, [this] { return !stop_.load(); }};
   const plx::HttpResponse response = plx::Perform(request);
   const int32_t status = response.status;
   if (status == 0 || status == 429 || status >= 500) {
-    if (response.error == "answer too large") return {};
+    if (response.error == plx::kAnswerTooLarge) return {};
     return {nullptr, clock_.NowMs() + std::max<int64_t>(kRetryMs, response.retryAfter * 1000LL)};
   }
   if (status < 200 || status > 299 || response.body.empty()) return {};

@@ -64,7 +64,8 @@ class ImageCache {
 
   const std::filesystem::path folder_;
   Clock& clock_;
-  std::atomic<bool> stopping_{false};  // ends running downloads
+  // Set under mutex_ (for wake_), read without it too: it also ends running downloads.
+  std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
   std::condition_variable wake_;  // queue_ grew or stop_ set
   // Guarded by mutex_:
@@ -74,7 +75,6 @@ class ImageCache {
   std::unordered_map<std::string, int64_t, ImageKeyHash> retryAt_;  // of failed_ keys, clock ms
   std::deque<std::string> queue_;
   std::function<void()> onArrival_;
-  bool stop_{false};
   std::vector<std::thread> workers_;
 };
 

@@ -1,25 +1,10 @@
 #include "net/Download.h"
 
-#include <curl/curl.h>
-
-#include <algorithm>
-#include <chrono>
-#include <mutex>
-
-#include "net/TlsTrust.h"
+#include "net/CurlTransfer.h"
+#include "net/HttpParts.h"
 
 namespace plx {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-// The longest a wait for the network lasts before keepGoing is asked again.
-constexpr int kPollMs = 100;
-
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // What the callbacks learn during one transfer. Touched on the calling thread only.
 struct Transfer {
@@ -57,95 +42,31 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
-CURLcode OnSslContext(CURL*, void* sslContext, void*) {
-  detail::AddExtraTrust(static_cast<SSL_CTX*>(sslContext));
-  return CURLE_OK;
-}
-
-struct Handles {
-  CURL* easy{curl_easy_init()};
-  CURLM* multi{curl_multi_init()};
-  curl_slist* headers{nullptr};
-  bool added{false};
-  ~Handles() {
-    if (added) curl_multi_remove_handle(multi, easy);
-    if (easy) curl_easy_cleanup(easy);
-    if (multi) curl_multi_cleanup(multi);
-    curl_slist_free_all(headers);
-  }
-};
-
 curl_slist* HeaderList(std::string_view lines) {
   curl_slist* list{nullptr};
-  while (!lines.empty()) {
-    const size_t end = lines.find("\r\n");
-    const std::string line{lines.substr(0, end)};
-    lines = end == std::string_view::npos ? std::string_view{} : lines.substr(end + 2);
-    if (!line.empty()) list = curl_slist_append(list, line.c_str());
+  for (const std::string& line : detail::SplitHeaderLines(lines)) {
+    list = curl_slist_append(list, line.c_str());
   }
   return curl_slist_append(list, "Expect:");
-}
-
-// Runs the transfer until it ends, keepGoing says stop, or nothing moves for `timeoutMs` once
-// the connection stands (libcurl's own connect time-out covers the time before).
-CURLcode Run(Handles& handles, const DownloadRequest& request, bool* stopped) {
-  if (curl_multi_add_handle(handles.multi, handles.easy) != CURLM_OK) return CURLE_FAILED_INIT;
-  handles.added = true;
-  auto lastActivity = SteadyClock::now();
-  curl_off_t lastBytes = -1;
-  for (;;) {
-    int running = 0;
-    if (curl_multi_perform(handles.multi, &running) != CURLM_OK) return CURLE_FAILED_INIT;
-    if (running == 0) {
-      int left = 0;
-      while (CURLMsg* message = curl_multi_info_read(handles.multi, &left)) {
-        if (message->msg == CURLMSG_DONE) return message->data.result;
-      }
-      return CURLE_RECV_ERROR;
-    }
-    if (request.keepGoing && !request.keepGoing()) {
-      *stopped = true;
-      return CURLE_ABORTED_BY_CALLBACK;
-    }
-    curl_off_t pretransfer = 0;
-    curl_off_t down = 0;
-    long headerBytes = 0;
-    curl_easy_getinfo(handles.easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
-    curl_easy_getinfo(handles.easy, CURLINFO_SIZE_DOWNLOAD_T, &down);
-    curl_easy_getinfo(handles.easy, CURLINFO_HEADER_SIZE, &headerBytes);
-    const curl_off_t bytes = down + headerBytes;
-    const auto now = SteadyClock::now();
-    if (pretransfer == 0 || bytes != lastBytes) {
-      lastActivity = now;
-      lastBytes = bytes;
-    }
-    const int64_t idleMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity).count();
-    if (idleMs >= request.timeoutMs) return CURLE_OPERATION_TIMEDOUT;
-    const int waitMs = static_cast<int>(std::min<int64_t>(kPollMs, request.timeoutMs - idleMs));
-    curl_multi_poll(handles.multi, nullptr, 0, std::max(waitMs, 1), nullptr);
-  }
 }
 
 }  // namespace
 
 DownloadResult Download(const DownloadRequest& request) {
-  GlobalInit();
-  Handles handles;
-  if (!handles.easy || !handles.multi) return {DownloadEnd::NoSession, 0};
+  detail::CurlGlobalInit();
+  detail::CurlHandles handles;
+  if (!handles.easy || !handles.multi) return {DownloadEnd::NoSession, 0, {}};
   CURL* easy = handles.easy;
   Transfer transfer{easy, &request};
 
   if (curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str()) != CURLE_OK ||
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK ||
       curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) != CURLE_OK) {
-    return {DownloadEnd::BadUrl, 0};
+    return {DownloadEnd::BadUrl, 0, {}};
   }
   if (curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L) != CURLE_OK ||
-      curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) != CURLE_OK ||
-      curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) != CURLE_OK ||
-      curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &OnSslContext) != CURLE_OK) {
-    return {DownloadEnd::Insecure, 0};
+      !detail::RequireVerifiedTls(easy)) {
+    return {DownloadEnd::Insecure, 0, {}};
   }
   handles.headers = HeaderList(request.headers);
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, handles.headers);
@@ -163,10 +84,11 @@ DownloadResult Download(const DownloadRequest& request) {
   char curlError[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError);
 
-  bool keepGoingStopped = false;
-  const CURLcode code = Run(handles, request, &keepGoingStopped);
-  DownloadResult result{DownloadEnd::Complete, transfer.status};
-  if (keepGoingStopped || transfer.stopped) {
+  CallControl control;
+  control.keepGoing = request.keepGoing;
+  const CURLcode code = detail::RunTransfer(handles, control, request.timeoutMs);
+  DownloadResult result{DownloadEnd::Complete, transfer.status, {}};
+  if (code == detail::kCurlCancelled || transfer.stopped) {
     result.end = DownloadEnd::Stopped;
   } else if (transfer.wrongStatus) {
     result.end = DownloadEnd::Status;
@@ -182,14 +104,7 @@ DownloadResult Download(const DownloadRequest& request) {
   } else {
     result.end = DownloadEnd::NoResponse;
     if (code == CURLE_PEER_FAILED_VERIFICATION) {
-      long verify{X509_V_OK};
-      curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-      // libcurl checks the host name itself, after a chain OpenSSL accepted, and says so only
-      // in words.
-      if (std::string_view{curlError}.find("host name") != std::string_view::npos) {
-        verify = X509_V_OK;
-      }
-      result.certificateProblem = detail::CertificateProblem(verify);
+      result.certificateProblem = detail::CertificateProblemOf(easy, curlError);
     }
   }
   return result;

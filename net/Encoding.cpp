@@ -63,6 +63,10 @@ std::string PercentEncode(std::string_view text) {
   return out;
 }
 
+std::string FormField(std::string_view name, std::string_view value) {
+  return PercentEncode(name) + "=" + PercentEncode(value);
+}
+
 std::string PercentDecodeQuery(std::string_view text) {
   const auto hex = [](char c) {
     if (c >= '0' && c <= '9') return c - '0';

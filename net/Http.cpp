@@ -1,30 +1,16 @@
 #include "net/Http.h"
 
 #include <curl/curl.h>
-#include <openssl/x509_vfy.h>
 
-#include <algorithm>
-#include <memory>
-#include <mutex>
 #include <vector>
 
+#include "net/CurlTransfer.h"
 #include "net/HttpParts.h"
 #include "net/TlsTrust.h"
 #include "net/UrlParts.h"
 
 namespace plx {
 namespace {
-
-// How often a waiting transfer looks at its clock and its control (real milliseconds).
-constexpr int kPollStepMs = 100;
-
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// Results of a transfer that ended early for a reason of our own.
-constexpr CURLcode kCancelled = CURLE_ABORTED_BY_CALLBACK;
 
 // `detailText` is libcurl's own message (its error buffer).
 std::string ErrorText(CURLcode code, CURL* easy, bool tooLarge, const char* detailText) {
@@ -44,15 +30,8 @@ std::string ErrorText(CURLcode code, CURL* easy, bool tooLarge, const char* deta
       return "network error (no answer)";
     case CURLE_PARTIAL_FILE:
       return "network error (answer cut short)";
-    case CURLE_PEER_FAILED_VERIFICATION: {
-      long verify{X509_V_OK};
-      curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-      // libcurl checks the name itself, after a chain OpenSSL accepted, and says so only in words.
-      if (std::string_view{detailText}.find("host name") != std::string_view::npos) {
-        verify = X509_V_OK;
-      }
-      return detail::CertificateProblem(verify);
-    }
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return detail::CertificateProblemOf(easy, detailText);
     case CURLE_SSL_CONNECT_ERROR: {
       // A connection that closed or was reset during the handshake is the network's doing.
       const std::string_view text{detailText};
@@ -63,7 +42,7 @@ std::string ErrorText(CURLcode code, CURL* easy, bool tooLarge, const char* deta
       }
       return detail::kSecureConnectionFailed;
     }
-    case kCancelled:
+    case detail::kCurlCancelled:
       return "cancelled";
     case CURLE_FILESIZE_EXCEEDED:
       return std::string{kAnswerTooLarge};
@@ -92,23 +71,6 @@ size_t AppendBody(char* data, size_t size, size_t count, void* user) {
   sink->body->append(data, bytes);
   return bytes;
 }
-
-CURLcode OnSslContext(CURL*, void* sslContext, void*) {
-  detail::AddExtraTrust(static_cast<SSL_CTX*>(sslContext));
-  return CURLE_OK;
-}
-
-struct Handles {
-  CURL* easy{curl_easy_init()};
-  CURLM* multi{curl_multi_init()};
-  curl_slist* headers{nullptr};
-  ~Handles() {
-    if (multi && easy) curl_multi_remove_handle(multi, easy);
-    if (easy) curl_easy_cleanup(easy);
-    if (multi) curl_multi_cleanup(multi);
-    curl_slist_free_all(headers);
-  }
-};
 
 void SetMethodAndBody(CURL* easy, const HttpRequest& request) {
   const std::string& method{request.method};
@@ -140,39 +102,6 @@ curl_slist* BuildHeaders(const HttpRequest& request) {
   return list;
 }
 
-// Runs the transfer. A transfer that moves no byte for `timeoutMs` of the control's clock, from
-// the start (resolve, connect and TLS included), ends as a time-out; a stop ends it at once.
-CURLcode Run(Handles& handles, const HttpRequest& request) {
-  curl_multi_add_handle(handles.multi, handles.easy);
-  IdleTimer idle{request.control.clock, request.timeoutMs};
-  curl_off_t lastBytes{0};
-  for (;;) {
-    int running{0};
-    if (curl_multi_perform(handles.multi, &running) != CURLM_OK) return CURLE_FAILED_INIT;
-    if (running == 0) {
-      int left{0};
-      while (CURLMsg * message{curl_multi_info_read(handles.multi, &left)}) {
-        if (message->msg == CURLMSG_DONE) return message->data.result;
-      }
-      return CURLE_RECV_ERROR;
-    }
-    curl_off_t down{0};
-    curl_off_t up{0};
-    long headerBytes{0};
-    curl_easy_getinfo(handles.easy, CURLINFO_SIZE_DOWNLOAD_T, &down);
-    curl_easy_getinfo(handles.easy, CURLINFO_SIZE_UPLOAD_T, &up);
-    curl_easy_getinfo(handles.easy, CURLINFO_HEADER_SIZE, &headerBytes);
-    const curl_off_t bytes{down + up + headerBytes};
-    if (bytes != lastBytes) {
-      idle.Touch();
-      lastBytes = bytes;
-    }
-    if (!request.control.Wanted()) return kCancelled;
-    if (request.timeoutMs > 0 && idle.Expired()) return CURLE_OPERATION_TIMEDOUT;
-    curl_multi_poll(handles.multi, nullptr, 0, kPollStepMs, nullptr);
-  }
-}
-
 }  // namespace
 
 HttpResponse Perform(const HttpRequest& request) {
@@ -182,8 +111,8 @@ HttpResponse Perform(const HttpRequest& request) {
     response.error = "Invalid URL";
     return response;
   }
-  GlobalInit();
-  Handles handles;
+  detail::CurlGlobalInit();
+  detail::CurlHandles handles;
   if (!handles.easy || !handles.multi) {
     response.error = "network error (" + std::to_string(CURLE_FAILED_INIT) + ")";
     return response;
@@ -200,9 +129,7 @@ HttpResponse Perform(const HttpRequest& request) {
   curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_NOPROXY, "127.0.0.1,localhost");
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &OnSslContext);
+  detail::RequireVerifiedTls(easy);
   char curlError[CURL_ERROR_SIZE]{};
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError);
   BodySink sink{&response.body, request.maxBodyBytes};
@@ -213,7 +140,7 @@ HttpResponse Perform(const HttpRequest& request) {
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, handles.headers);
   SetMethodAndBody(easy, request);
 
-  const CURLcode result{Run(handles, request)};
+  const CURLcode result{detail::RunTransfer(handles, request.control, request.timeoutMs)};
   // A transfer that broke off after the status line is a failure too: a cut body must not pass
   // for a whole one.
   if (result != CURLE_OK) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/Version.h"
 #include "net/CallControl.h"
 
 namespace plx {
@@ -45,7 +46,8 @@ struct HttpResponse {
 // HttpResponse::error of an answer larger than the request's maxBodyBytes.
 inline constexpr std::string_view kAnswerTooLarge = "answer too large";
 
-inline constexpr std::string_view kAppUserAgent = "VelaroStudio/chat-1.1.3";
+// "VelaroStudio/chat-<version>", from the build's version stamp.
+using vlo::kAppUserAgent;
 inline constexpr std::string_view kBrowserUserAgent =
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/122.0.0.0 Safari/537.36";
@@ -74,6 +76,8 @@ std::string BearerHeaders(std::string_view accessToken, std::string_view clientI
 
 // Unreserved bytes (A-Z a-z 0-9 - . _ ~) are kept; every other byte becomes %XX (upper case).
 std::string PercentEncode(std::string_view text);
+// One "name=value" pair of a form or query, both percent-encoded.
+std::string FormField(std::string_view name, std::string_view value);
 // "%XX" escapes decoded (a malformed one is kept as is); "+" is a space, as in a query.
 std::string PercentDecodeQuery(std::string_view text);
 

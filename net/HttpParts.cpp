@@ -10,8 +10,13 @@ std::vector<std::string> HeaderLines(std::string_view contentType, std::string_v
   if (headers.find("Accept:") == std::string_view::npos) {
     lines.emplace_back("Accept: application/json");
   }
+  for (std::string& line : SplitHeaderLines(headers)) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::vector<std::string> SplitHeaderLines(std::string_view headers) {
+  std::vector<std::string> lines;
   while (!headers.empty()) {
-    // Lines end in "\r\n"; a bare "\n" also ends one, so no line can smuggle in another.
     const size_t end{headers.find('\n')};
     std::string_view line{headers.substr(0, end)};
     if (line.ends_with('\r')) line.remove_suffix(1);

@@ -11,6 +11,9 @@ namespace plx::detail {
 // "Accept: application/json" unless `headers` already holds "Accept:", then the lines of
 // `headers`. Lines carry no "\r\n".
 std::vector<std::string> HeaderLines(std::string_view contentType, std::string_view headers);
+// The lines of `headers` alone, empty ones left out. Lines end in "\r\n"; a bare "\n" also ends
+// one, so no line can smuggle in another.
+std::vector<std::string> SplitHeaderLines(std::string_view headers);
 
 // Seconds from a Retry-After value that is a positive decimal integer; 0 for anything else
 // (an HTTP date, 0, a negative or overflowing number).

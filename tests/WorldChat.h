@@ -20,22 +20,12 @@
 #include "sim/platform/ChatDeliveries.h"
 #include "sim/twitch/TwitchLines.h"
 #include "sim/world/SimWorld.h"
+#include "tests/Eventually.h"
 
 namespace vlo::test {
 
 inline constexpr int64_t kDemoKickChatroom = 2000001;
 inline constexpr const char* kDemoLiveChatId = "velaro-demo-live-chat";
-
-// Polls (real time, bounded) until `done` holds.
-inline bool Eventually(const std::function<bool()>& done,
-                       std::chrono::milliseconds limit = std::chrono::seconds{10}) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds{5});
-  }
-  return true;
-}
 
 // The simulated world with no generated chat; a sign-in is approved at its first poll. Tokens
 // stay in the test's folder: no keyring is reachable.

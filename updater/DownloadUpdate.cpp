@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "core/AtomicFile.h"
 #include "updater/SiteDownload.h"
 #include "updater/VerifyInstaller.h"
 
@@ -14,24 +15,6 @@ namespace plx {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Persists a rename inside `folder`.
-void SyncFolder(const fs::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
 
 // Downloads into the open ".part" file, then verifies it; the caller removes it on failure.
 bool DownloadInto(int fd, const fs::path& part, const UpdateSite& site,
@@ -41,7 +24,7 @@ bool DownloadInto(int fd, const fs::path& part, const UpdateSite& site,
   int64_t received = 0;
   int lastPercent = -1;
   const ChunkSink sink = [&](std::string_view chunk) {
-    if (!WriteAll(fd, chunk)) {
+    if (!vlo::WriteAll(fd, chunk)) {
       writeFailed = true;
       return false;
     }
@@ -105,7 +88,7 @@ bool DownloadUpdate(const UpdateSite& site, const UpdateRelease& release,
     ::unlink(part.c_str());
     return false;
   }
-  SyncFolder(folder.empty() ? fs::path{"."} : folder);
+  vlo::SyncFolder(folder.empty() ? fs::path{"."} : folder);
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "core/AppPaths.h"
 #include "core/Json.h"
 
 namespace plx {
@@ -42,11 +43,7 @@ std::optional<InstallRegistration> ReadInstallRegistration(const fs::path& progr
   return InstallRegistration{fs::path{*location}, vlo::json::TextOr(document, "version")};
 }
 
-fs::path RunningProgramFolder() {
-  std::error_code error;
-  const fs::path program = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path{} : program.parent_path();
-}
+fs::path RunningProgramFolder() { return vlo::AppPaths::ProgramFolder(); }
 
 bool IsInstalledCopy(const fs::path& programFolder) {
   if (programFolder.empty()) return false;

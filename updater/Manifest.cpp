@@ -9,12 +9,6 @@ namespace {
 
 using vlo::json::Json;
 
-std::optional<std::string> StringMember(const Json& object, std::string_view key) {
-  const Json* value = vlo::json::Find(object, key);
-  if (!value || !value->is_string()) return std::nullopt;
-  return value->get<std::string>();
-}
-
 std::optional<std::string> NormaliseDigest(std::string digest) {
   if (digest.size() != 64) return std::nullopt;
   for (char& c : digest) {
@@ -30,13 +24,12 @@ std::optional<UpdateRelease> ParseManifest(std::string_view body, std::string_vi
   if (body.empty() || body.size() > kMaxManifestBytes) return std::nullopt;
   const Json manifest = vlo::json::ParseObject(body);
 
-  const std::optional<std::string> version = StringMember(manifest, "version");
-  if (!version || (*version != "0.0.0" && !ParseVersion(*version))) return std::nullopt;
-  std::optional<std::string> digest = StringMember(manifest, "sha256");
+  const std::optional<std::string> version = vlo::json::TextMember(manifest, "version");
+  if (!version || !ParseVersion(*version)) return std::nullopt;
+  std::optional<std::string> digest = vlo::json::TextMember(manifest, "sha256");
   if (digest) digest = NormaliseDigest(std::move(*digest));
   if (!digest) return std::nullopt;
-  const Json* sizeValue = vlo::json::Find(manifest, "size");
-  const std::optional<int64_t> size = sizeValue ? vlo::json::AsInt(*sizeValue) : std::nullopt;
+  const std::optional<int64_t> size = vlo::json::IntMember(manifest, "size");
   if (!size || *size < kMinInstallerBytes || *size > kMaxInstallerBytes) return std::nullopt;
 
   return UpdateRelease{*version, InstallerUrl(siteBase, *version), std::move(*digest), *size};

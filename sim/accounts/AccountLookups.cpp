@@ -12,10 +12,6 @@ namespace {
 using Json = json::Json;
 using plx::PlatformId;
 
-HttpAnswer JsonAnswer(const Json& body, int status = 200) {
-  return HttpAnswer::Json(json::Dump(body), status);
-}
-
 HttpAnswer HelixUnauthorized(const char* message) {
   return JsonAnswer({{"error", "Unauthorized"}, {"status", 401}, {"message", message}}, 401);
 }

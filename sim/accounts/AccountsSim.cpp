@@ -44,6 +44,14 @@ std::string BearerToken(const HttpExchange& request) {
   return header.starts_with(kBearer) ? header.substr(kBearer.size()) : std::string{};
 }
 
+HttpAnswer JsonAnswer(const json::Json& body, int status) {
+  return HttpAnswer::Json(json::Dump(body), status);
+}
+
+HttpAnswer Page(std::string html, int status) {
+  return HttpAnswer::Text(std::move(html), "text/html; charset=utf-8", status);
+}
+
 std::string JoinScopes(const std::vector<std::string>& scopes) {
   std::string out;
   for (const std::string& scope : scopes) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Json.h"
 #include "sim/accounts/AccountsSim.h"
 #include "sim/accounts/OwnAppState.h"
 #include "sim/accounts/TokenBook.h"
@@ -52,6 +53,9 @@ const char* PortalClientId(plx::PlatformId platform);
 std::vector<std::string> DefaultPortalScopes(plx::PlatformId platform);
 // The token of an "Authorization: Bearer …" header; empty when there is none.
 std::string BearerToken(const HttpExchange& request);
+// A compact JSON answer, and an HTML page.
+HttpAnswer JsonAnswer(const json::Json& body, int status = 200);
+HttpAnswer Page(std::string html, int status = 200);
 // The scopes joined with single spaces, and a space-separated list split (empty items dropped).
 std::string JoinScopes(const std::vector<std::string>& scopes);
 std::vector<std::string> SplitScopes(std::string_view text);

@@ -21,14 +21,6 @@ using Outcome = AuthorizationRequest::Outcome;
 constexpr int kCodeLifetimeSec = 600;
 constexpr int kSecondVisitTimeoutMs = 5000;
 
-HttpAnswer JsonAnswer(const Json& body, int status = 200) {
-  return HttpAnswer::Json(json::Dump(body), status);
-}
-
-HttpAnswer Page(std::string html, int status = 200) {
-  return HttpAnswer::Text(std::move(html), "text/html; charset=utf-8", status);
-}
-
 HttpAnswer InvalidGrant(const char* description) {
   return JsonAnswer({{"error", "invalid_grant"}, {"error_description", description}}, 400);
 }

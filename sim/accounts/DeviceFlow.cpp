@@ -20,16 +20,8 @@ using plx::PlatformId;
 using DeviceState = DeviceSession::State;
 using Device = OwnAppState::Device;
 
-HttpAnswer JsonAnswer(const Json& body, int status = 200) {
-  return HttpAnswer::Json(json::Dump(body), status);
-}
-
 HttpAnswer TwitchError(const char* message) {
   return JsonAnswer({{"status", 400}, {"message", message}}, 400);
-}
-
-HttpAnswer Page(std::string html, int status = 200) {
-  return HttpAnswer::Text(std::move(html), "text/html; charset=utf-8", status);
 }
 
 HttpAnswer ConnectedPage() {

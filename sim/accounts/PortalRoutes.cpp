@@ -15,14 +15,6 @@ using SessionState = PortalSession::State;
 
 constexpr std::string_view kConnectPrefix = "/connect/";
 
-HttpAnswer Page(std::string html, int status = 200) {
-  return HttpAnswer::Text(std::move(html), "text/html; charset=utf-8", status);
-}
-
-HttpAnswer JsonAnswer(const Json& body, int status = 200) {
-  return HttpAnswer::Json(json::Dump(body), status);
-}
-
 PortalSession* NewestWithChallenge(std::vector<PortalSession>& sessions,
                                    const std::string& challenge) {
   for (auto it = sessions.rbegin(); it != sessions.rend(); ++it) {

@@ -15,10 +15,6 @@ using plx::PlatformId;
 
 enum class Fault { BadRequest, UnsupportedGrant, UnknownClient, WrongSecret, BadGrant };
 
-HttpAnswer JsonAnswer(const Json& body, int status = 200) {
-  return HttpAnswer::Json(json::Dump(body), status);
-}
-
 HttpAnswer TwitchRefusal(Fault fault) {
   const auto answer = [](int status, const char* message) {
     return JsonAnswer({{"status", status}, {"message", message}}, status);

@@ -2,9 +2,6 @@
 // clock: Twitch's device code grant and the authorization code with PKCE on a loopback redirect.
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <mutex>
@@ -13,6 +10,7 @@
 #include "accounts/LoopbackRedirect.h"
 #include "accounts/Pkce.h"
 #include "core/Json.h"
+#include "tests/LoopbackPort.h"
 #include "tests/accounts/AccountsFixture.h"
 
 namespace vlo {
@@ -25,18 +23,7 @@ using sim::HttpAnswer;
 constexpr const char* kDevicePath = "/oauth2/device";
 constexpr const char* kTwitchTokenPath = "/oauth2/token";
 
-// A loopback port nobody listens on right now.
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
+using test::FreeLoopbackPort;
 
 // A query parameter of a URL, percent-decoded.
 std::string QueryOf(const std::string& url, const std::string& name) {
@@ -231,7 +218,7 @@ TEST_F(OwnAppSignInTest, CodeWithPkceOnTheLoopbackRedirect) {
     PlatformId platform;
     std::string authorizePrefix, tokenPath, clientId, secret, scope, name;
   };
-  const int port = FreePort();
+  const int port = FreeLoopbackPort();
   const std::string redirect = "http://127.0.0.1:" + std::to_string(port) + "/callback";
   const Case cases[] = {
       {PlatformId::YouTube, platform.BaseUrl() + "/o/oauth2/v2/auth?", "/token", "yt-own",
@@ -309,7 +296,7 @@ TEST_F(OwnAppSignInTest, RedirectsThatEndTheSignIn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     StartWithBrowser(port, c.query, c.withState);
     platform.Route("POST", "/oauth/token", [answer = c.exchange](const sim::HttpExchange&) {
       return answer.value_or(HttpAnswer::Json(R"({"access_token":"a"})"));
@@ -327,7 +314,7 @@ TEST_F(OwnAppSignInTest, RedirectsThatEndTheSignIn) {
 }
 
 TEST_F(OwnAppSignInTest, ATakenPortCancelAndTheDeadline) {
-  const int port = FreePort();
+  const int port = FreeLoopbackPort();
   LoopbackRedirect other;
   std::string error;
   ASSERT_TRUE(other.Listen(port, &error));

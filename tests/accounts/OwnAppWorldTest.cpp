@@ -6,6 +6,7 @@
 
 #include "actions/Actions.h"
 #include "sim/accounts/AccountsSim.h"
+#include "tests/LoopbackPort.h"
 #include "tests/WorldAccounts.h"
 
 namespace vlo {
@@ -33,15 +34,7 @@ class OwnAppWorldTest : public test::WorldAccountsTest {
   }
 
  private:
-  int port_{FreeLoopbackPort()};
-
-  static int FreeLoopbackPort() {
-    LoopbackRedirect probe;
-    for (int port = 20000 + static_cast<int>(plx::nowMs() % 20000); port < 65000; port += 7) {
-      if (probe.Listen(port, nullptr)) return port;
-    }
-    return kDefaultRedirectPort;
-  }
+  int port_{test::FreeLoopbackPort()};
 };
 
 TEST_F(OwnAppWorldTest, EachPlatformSignsInThroughTheOwnAppReadsSendsAndRefreshes) {

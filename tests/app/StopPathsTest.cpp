@@ -12,6 +12,7 @@
 
 #include "app/Options.h"
 #include "core/Json.h"
+#include "tests/Eventually.h"
 #include "tests/TempDir.h"
 #include "tests/app/ChildProcess.h"
 
@@ -60,13 +61,14 @@ TEST(StopPaths, DemoPrintStopsCleanlyOnEitherSignal) {
 
 // True once the program's instance lock exists in the runtime folder.
 bool WaitForInstanceLock(const test::TempDir& dir) {
-  for (int i = 0; i < 1000; ++i) {
-    for (const auto& entry : std::filesystem::directory_iterator{dir.path()}) {
-      if (entry.path().filename().string().starts_with("VelaroChat")) return true;
-    }
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
+  return test::Eventually(
+      [&] {
+        for (const auto& entry : std::filesystem::directory_iterator{dir.path()}) {
+          if (entry.path().filename().string().starts_with("VelaroChat")) return true;
+        }
+        return false;
+      },
+      20s);
 }
 
 // velaro-sim with a relay in front of every service, all of them stalled: connections are

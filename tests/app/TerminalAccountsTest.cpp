@@ -13,6 +13,7 @@
 #include "core/Json.h"
 #include "net/Http.h"
 #include "sim/world/SimWorld.h"
+#include "tests/LoopbackPort.h"
 #include "tests/TempDir.h"
 #include "tests/app/ChildProcess.h"
 
@@ -173,14 +174,7 @@ TEST_F(TerminalAccountsTest, OwnAppSignInsPrintNoSecretsAndUseTheChosenPort) {
   const std::string config = std::string{R"({"oauth":{"twitch":{"clientId":")"} +
                              sim::SimWorld::kOwnAppTwitchClientId + R"("}}})";
   std::ofstream{folder / "config.json"} << config;
-  int port = 0;
-  {
-    LoopbackRedirect probe;
-    for (int p = 21000 + static_cast<int>(plx::nowMs() % 20000); p < 65000 && !port; p += 11) {
-      if (probe.Listen(p, nullptr)) port = p;
-    }
-  }
-  ASSERT_NE(port, 0);
+  const int port = test::FreeLoopbackPort();
   ChatSettings settings;
   settings.ownAppRedirectPort = port;
   ASSERT_TRUE(SaveChatSettings(folder, settings));

@@ -20,6 +20,7 @@
 #include "core/Clock.h"
 #include "net/Http.h"
 #include "sim/SimServer.h"
+#include "tests/Eventually.h"
 
 namespace vlo::faults {
 
@@ -117,14 +118,7 @@ inline bool Drive(TestClock& clock, const std::function<bool()>& done, int64_t l
 }
 
 // Polls `done` in real time (bounded) without moving any clock.
-inline bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
+using test::Eventually;
 
 struct StatusAt {
   size_t index{0};  // its place in the log

@@ -58,7 +58,8 @@ size_t Slot(plx::PlatformId platform) {
 
 ChatWindow::ChatWindow(Options options)
     : options_{std::move(options)}, poster_{std::make_shared<PostTarget>(this)} {
-  stored_ = LoadChatSettings(options_.dataFolder);
+  std::optional<std::string> settingsProblem;
+  stored_ = LoadChatSettings(options_.dataFolder, &settingsProblem);
   applied_ = stored_;
 
   // Throws when the data folder cannot be created; the caller reports it.
@@ -70,6 +71,11 @@ ChatWindow::ChatWindow(Options options)
       ChatTargets{stored_.twitchChannel, stored_.kickChannel, stored_.youtubeTarget}));
   hub_->SetShowAlerts(stored_.showAlerts);
   if (options_.registerReaders) options_.registerReaders(*hub_);
+  // A settings file that could not be read is kept aside by the first save; the user hears of it
+  // once, in the chat. A window that saves nothing leaves the file alone and says nothing.
+  if (settingsProblem && options_.saveSettings) {
+    hub_->PostSystemLine(plx::PlatformId::Twitch, *settingsProblem);
+  }
   images_ = std::make_unique<ImageCache>(options_.dataFolder / "emotes", 4);
   emotes_ = std::make_unique<EmoteRegistry>(options_.endpoints);
 

@@ -77,7 +77,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   void SignOut(plx::PlatformId platform) override;
   void CancelSignIn() override;
   void ApplySettings(const ChatSettings& settings) override;
-  std::optional<plx::OAuthClient> OwnApp(plx::PlatformId platform) override;
+  plx::OAuthClients OwnApps() override;
   void SetOwnApp(plx::PlatformId platform, std::optional<plx::OAuthClient> client) override;
   void SetRedirectPort(int port) override;
   std::optional<SignInPrompt> CurrentPrompt() override;

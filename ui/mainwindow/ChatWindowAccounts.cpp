@@ -71,11 +71,7 @@ void ChatWindow::OnSignInPrompt(QEvent* event) {
 
 // --- The user's own apps ---
 
-std::optional<plx::OAuthClient> ChatWindow::OwnApp(PlatformId platform) {
-  plx::OAuthClient client = store_->LoadOAuthClients().For(platform);
-  if (client.clientId.empty()) return std::nullopt;
-  return client;
-}
+plx::OAuthClients ChatWindow::OwnApps() { return store_->LoadOAuthClients(); }
 
 void ChatWindow::SetOwnApp(PlatformId platform, std::optional<plx::OAuthClient> client) {
   const bool removed = !client.has_value();

@@ -28,9 +28,10 @@ class SettingsHost {
   virtual void ApplySettings(const ChatSettings& settings) = 0;
 
   // --- The user's own app registrations (take effect at once, like the account actions) ---
-  // The app sign-ins use for the platform, if any: stored, or a client id from config.json.
-  // The secret is for a masked field only, never for a label or a line.
-  virtual std::optional<plx::OAuthClient> OwnApp(plx::PlatformId platform) = 0;
+  // The apps sign-ins use, one read for all platforms: stored, or a client id from config.json
+  // (an empty client id: none). The secrets are for a masked field only, never for a label or
+  // a line.
+  virtual plx::OAuthClients OwnApps() = 0;
   // Stores the app sealed with the tokens (nothing: sign-ins go through the portal again).
   // Nothing of it goes to chat.json or config.json.
   virtual void SetOwnApp(plx::PlatformId platform, std::optional<plx::OAuthClient> client) = 0;

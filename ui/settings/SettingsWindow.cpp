@@ -207,8 +207,11 @@ void SettingsWindow::OnAccountButton(int row) {
 void SettingsWindow::OpenOwnApp(int row) {
   if (!open_ || ownAppDialog_ || row < 0 || row >= 3) return;
   const plx::PlatformId platform{plx::kReadPlatforms[row]};
-  auto* dialog{new OwnAppDialog{this, platform, host_.OwnApp(platform), working_.ownAppRedirectPort,
-                                portalDomain_}};
+  plx::OAuthClient stored{host_.OwnApps().For(platform)};
+  std::optional<plx::OAuthClient> app;
+  if (!stored.clientId.empty()) app = std::move(stored);
+  auto* dialog{
+      new OwnAppDialog{this, platform, std::move(app), working_.ownAppRedirectPort, portalDomain_}};
   ownAppDialog_ = dialog;
   connect(dialog, &QDialog::finished, this, [this, dialog] {
     ownAppDialog_ = nullptr;
@@ -241,10 +244,10 @@ void SettingsWindow::OwnAppClosed(const OwnAppDialog& dialog) {
 }
 
 void SettingsWindow::ReadOwnApps() {
+  const plx::OAuthClients clients{host_.OwnApps()};
   for (int i{0}; i < 3; ++i) {
     const plx::PlatformId platform{plx::kReadPlatforms[i]};
-    const std::optional<plx::OAuthClient> client{host_.OwnApp(platform)};
-    ownApps_[i] = client && !client->clientId.empty();
+    ownApps_[i] = !clients.For(platform).clientId.empty();
     // A tick on the apps in use, so the row of buttons tells at a glance which sign-ins use one.
     const QString name{QString::fromUtf8(plx::PlatformName(platform)) + QStringLiteral(" app")};
     ownAppButtons_[i]->setText((ownApps_[i] ? QStringLiteral("\u2713 ") : QString{}) + name +

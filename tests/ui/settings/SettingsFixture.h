@@ -52,8 +52,12 @@ class FakeHost : public SettingsHost {
     palette.accent = readableAccent(palette.accent);
     UiKit::SetPalette(palette);
   }
-  std::optional<plx::OAuthClient> OwnApp(plx::PlatformId platform) override {
-    return ownApps[Slot(platform)];
+  plx::OAuthClients OwnApps() override {
+    plx::OAuthClients clients;
+    clients.twitch = ownApps[0].value_or(plx::OAuthClient{});
+    clients.youtube = ownApps[1].value_or(plx::OAuthClient{});
+    clients.kick = ownApps[2].value_or(plx::OAuthClient{});
+    return clients;
   }
   void SetOwnApp(plx::PlatformId platform, std::optional<plx::OAuthClient> client) override {
     calls.push_back((client ? "set app " : "remove app ") + plx::PlatformKey(platform));
