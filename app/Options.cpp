@@ -104,6 +104,17 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--send-stdin") {
       o.sendStdin = true;
       o.print = true;
+    } else if (arg == "--overlay") {
+      o.overlay = true;
+    } else if (TakeValue(arg, "--overlay-port=", value)) {
+      char* end = nullptr;
+      const long port = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || port < 1024 || port > 65535) {
+        parsed.error = "--overlay-port needs a port number from 1024 to 65535";
+      } else {
+        o.overlay = true;
+        o.overlayPort = static_cast<int>(port);
+      }
     } else if (arg == "--install-update") {
       o.installUpdate = true;
     } else if (arg == "--demo") {
@@ -138,6 +149,9 @@ std::string UsageText() {
          "  --json               with --print, one JSON object per line\n"
          "  --send-stdin         with --print, send each line typed to every chat ready for\n"
          "                       sending; the program ends with the input\n"
+         "  --overlay            with --print, serve the chat overlay for streaming software\n"
+         "                       at http://127.0.0.1:<port>/overlay (port from the settings)\n"
+         "  --overlay-port=PORT  the same, on this port\n"
          "  --sign-in=PLATFORM   sign in to twitch, youtube or kick from the terminal, then exit\n"
          "  --sign-out=PLATFORM  sign out of twitch, youtube or kick, then exit\n"
          "  --endpoints=FILE     take service addresses from a JSON file\n"

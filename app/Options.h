@@ -27,6 +27,8 @@ struct Options {
   std::optional<plx::PlatformId> signIn;   // sign in from the terminal and exit
   std::optional<plx::PlatformId> signOut;  // sign out and exit
   bool sendStdin{false};                   // with --print, send every line read from stdin
+  bool overlay{false};  // with --print, serve the overlay for this run
+  std::optional<int> overlayPort;  // instead of the stored port, for this run
   bool installUpdate{false};  // check for an update at once and install it without asking
   bool version{false};
   bool help{false};

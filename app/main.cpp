@@ -10,6 +10,7 @@
 #include "accounts/SecretStore.h"
 #include "app/Demo.h"
 #include "app/Options.h"
+#include "app/PrintOverlay.h"
 #include "app/PrintRun.h"
 #include "app/Readers.h"
 #include "app/StdinSender.h"
@@ -39,7 +40,7 @@ void OnStopSignal() {
 // Without a window: the hub prints what happens until SIGINT or SIGTERM.
 int PrintMode(const vlo::Options& options, const vlo::Endpoints& endpoints,
               const std::filesystem::path& dataFolder, const vlo::ChatTargets& targets,
-              bool showAlerts) {
+              const vlo::ChatSettings& settings) {
   // The account service reads the stored sign-ins, so the readers read signed in where they can.
   std::unique_ptr<vlo::SecretStore> store;
   try {
@@ -53,8 +54,21 @@ int PrintMode(const vlo::Options& options, const vlo::Endpoints& endpoints,
   if (store) accounts = std::make_unique<vlo::AccountService>(*store, endpoints, vlo::UrlOpener{});
   vlo::ChatHub hub{accounts ? static_cast<vlo::AccountOperations&>(*accounts) : noAccounts};
   hub.SetTargets(targets);
-  hub.SetShowAlerts(showAlerts);
+  hub.SetShowAlerts(settings.showAlerts);
   vlo::RegisterReaders(hub, endpoints);
+  std::unique_ptr<vlo::PrintOverlay> overlay;
+  if (options.overlay) {
+    overlay = std::make_unique<vlo::PrintOverlay>(hub, endpoints, dataFolder,
+                                                  options.overlayPort.value_or(settings.overlayPort),
+                                                  settings.thirdPartyEmotes);
+    std::string error;
+    if (!overlay->Start(&error)) {
+      std::cerr << "velaro-chat: " << error << "\n";
+      return 1;
+    }
+    std::cerr << "velaro-chat: overlay at " << vlo::OverlayServer::PageAddress(overlay->Port())
+              << "\n";
+  }
   std::unique_ptr<vlo::StdinSender> sender;
   if (options.sendStdin) {
     // At the end of the input, once every line went out, the run ends as on a stop signal.
@@ -65,6 +79,7 @@ int PrintMode(const vlo::Options& options, const vlo::Endpoints& endpoints,
   }
   const int code = vlo::RunPrint(hub, std::cout, options.json, gStop);
   sender.reset();
+  overlay.reset();  // the hub has stopped: no reader calls into it any more
   return code;
 }
 
@@ -133,7 +148,7 @@ int main(int argc, char** argv) {
     }
     const vlo::ChatTargets targets = overrideTargets.value_or(
         vlo::ChatTargets{settings.twitchChannel, settings.kickChannel, settings.youtubeTarget});
-    return PrintMode(options, endpoints, dataFolder, targets, settings.showAlerts);
+    return PrintMode(options, endpoints, dataFolder, targets, settings);
   }
   return vlo::RunWindow(argc, argv, options, endpoints, overrideTargets,
                         [endpoints](vlo::ChatHub& hub) { vlo::RegisterReaders(hub, endpoints); });

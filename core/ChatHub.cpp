@@ -44,6 +44,23 @@ void ChatHub::SetChangedCallback(std::function<void()> callback) {
   changed_ = std::move(shared);
 }
 
+uint64_t ChatHub::AddChangeListener(std::function<void()> listener) {
+  std::lock_guard lock{dataLock_};
+  auto next = listeners_ ? std::make_shared<Listeners>(*listeners_) : std::make_shared<Listeners>();
+  const uint64_t handle = nextListener_++;
+  next->emplace_back(handle, std::move(listener));
+  listeners_ = std::move(next);
+  return handle;
+}
+
+void ChatHub::RemoveChangeListener(uint64_t handle) {
+  std::lock_guard lock{dataLock_};
+  if (!listeners_) return;
+  auto next = std::make_shared<Listeners>(*listeners_);
+  std::erase_if(*next, [handle](const auto& entry) { return entry.first == handle; });
+  listeners_ = next->empty() ? nullptr : std::move(next);
+}
+
 void ChatHub::SetTargets(ChatTargets targets) {
   std::lock_guard lock{dataLock_};
   targets_ = std::move(targets);
@@ -62,11 +79,16 @@ void ChatHub::SetReaderEntry(PlatformId platform, ReaderEntry entry) {
 void ChatHub::Notify() {
   revision_.fetch_add(1);
   std::shared_ptr<const std::function<void()>> callback;
+  std::shared_ptr<const Listeners> listeners;
   {
     std::lock_guard lock{dataLock_};
     callback = changed_;
+    listeners = listeners_;
   }
   if (callback) (*callback)();
+  if (listeners) {
+    for (const auto& entry : *listeners) entry.second();
+  }
 }
 
 // --- Rows ---

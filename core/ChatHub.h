@@ -13,6 +13,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "core/Accounts.h"
@@ -63,6 +64,11 @@ class ChatHub {
 
   // Called after every change, on whichever thread made it, without any hub lock held.
   void SetChangedCallback(std::function<void()> callback);
+  // Further observers of every change (the overlay server), called the same way after the
+  // changed callback. The handle removes it again; a call already under way on another thread
+  // may still finish after RemoveChangeListener returns.
+  uint64_t AddChangeListener(std::function<void()> listener);
+  void RemoveChangeListener(uint64_t handle);
   void SetTargets(ChatTargets targets);
   ChatTargets Targets() const;
   void SetShowAlerts(bool show) { showAlerts_.store(show); }
@@ -147,6 +153,9 @@ class ChatHub {
 
   mutable std::mutex dataLock_;  // guards every member below
   std::shared_ptr<const std::function<void()>> changed_;
+  using Listeners = std::vector<std::pair<uint64_t, std::function<void()>>>;
+  std::shared_ptr<const Listeners> listeners_;  // replaced, never changed in place
+  uint64_t nextListener_{1};
   std::deque<plx::ChatRow> rows_;
   std::unordered_set<std::string_view> rowIds_;  // views of the ids held by rows_
   std::map<int32_t, PlatformStatus> statuses_;

@@ -147,6 +147,8 @@ ChatSettings FromDocument(const json::Json& doc) {
   ReadChoice(doc, "sendTarget", s.sendTarget, 4);
   ReadChoice(doc, "filter", s.filter, 4);
   ReadInt(doc, "ownAppRedirectPort", s.ownAppRedirectPort, InRange(1024, 65535));
+  ReadBool(doc, "overlayEnabled", s.overlayEnabled);
+  ReadInt(doc, "overlayPort", s.overlayPort, InRange(1024, 65535));
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -207,6 +209,8 @@ json::Json SettingsDocument(const ChatSettings& s) {
       {"sendTarget", s.sendTarget},
       {"filter", s.filter},
       {"ownAppRedirectPort", s.ownAppRedirectPort},
+      {"overlayEnabled", s.overlayEnabled},
+      {"overlayPort", s.overlayPort},
       {"window",
        {{"x", s.windowX},
         {"y", s.windowY},

@@ -33,6 +33,9 @@ struct ChatSettings {
   // The loopback port the user registered with their own YouTube and Kick apps as
   // "http://127.0.0.1:<port>/callback"; 1024..65535.
   int32_t ownAppRedirectPort{17823};
+  // The page server for streaming software on 127.0.0.1:<overlayPort>; 1024..65535.
+  bool overlayEnabled{false};
+  int32_t overlayPort{17830};
 
   bool operator==(const ChatSettings&) const = default;
 };

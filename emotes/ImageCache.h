@@ -50,6 +50,8 @@ class ImageCache {
   // An empty callable clears it.
   void SetOnArrival(std::function<void()> callback);
 
+  const std::filesystem::path& Folder() const { return folder_; }
+
   // "%016llx.img" of the key's 64-bit FNV-1a hash started from 0x14650fb0739d0383.
   static std::string CacheFileName(std::string_view key);
 

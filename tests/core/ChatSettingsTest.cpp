@@ -97,6 +97,12 @@ TEST(ChatSettingsLoad, BadValuesTakeDefaultsAndKeepTheRest) {
       {R"({"ownAppRedirectPort": 65536})", {}},
       {R"({"ownAppRedirectPort": "18000"})", {}},
       {R"({"ownAppRedirectPort": 18000.5})", {}},
+      {R"({"overlayEnabled": true, "overlayPort": 18000})",
+       with([](ChatSettings& s) {
+         s.overlayEnabled = true;
+         s.overlayPort = 18000;
+       })},
+      {R"({"overlayEnabled": "yes", "overlayPort": 80})", {}},
       {R"([1, 2, 3])", {}},
       {R"({"opacity": 70, "textSize": 0)", {}},  // truncated: all defaults
       {"garbage \x01\xff", {}},
@@ -133,6 +139,8 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   "kickChannel": "abc",
   "nameStyle": 0,
   "opacity": 90,
+  "overlayEnabled": false,
+  "overlayPort": 17830,
   "ownAppRedirectPort": 17823,
   "sendTarget": 0,
   "showAlerts": true,

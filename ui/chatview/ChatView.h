@@ -16,7 +16,7 @@
 #include "core/ModAction.h"
 #include "ui/chatview/RowLayout.h"
 #include "ui/chatview/RowPainter.h"
-#include "ui/chatview/RowStyle.h"
+#include "ui/themes/RowStyle.h"
 #include "ui/chatview/ScrollModel.h"
 #include "ui/chatview/ViewMetrics.h"
 

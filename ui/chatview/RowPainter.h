@@ -9,7 +9,7 @@
 #include "core/ChatMessage.h"
 #include "ui/chatview/EmoteBitmaps.h"
 #include "ui/chatview/RowLayout.h"
-#include "ui/chatview/RowStyle.h"
+#include "ui/themes/RowStyle.h"
 #include "ui/chatview/ViewMetrics.h"
 
 namespace vlo {

@@ -14,7 +14,7 @@
 #include "core/AppPaths.h"
 #include "emotes/EmoteTypes.h"
 #include "ui/chatview/ChatView.h"
-#include "ui/chatview/RowStyle.h"
+#include "ui/themes/RowStyle.h"
 #include "ui/mainwindow/ComposeBar.h"
 #include "ui/mainwindow/ComposeModel.h"
 #include "ui/mainwindow/HeaderIcons.h"
@@ -126,6 +126,7 @@ ChatWindow::ChatWindow(Options options)
 ChatWindow::~ChatWindow() {
   updateTimer_.stop();
   MarkClosing();
+  overlay_.reset();
   poster_->Detach();
   hub_->SetChangedCallback({});
   emotes_->SetOnChange({});
@@ -160,6 +161,7 @@ void ChatWindow::Open() {
   }
   opened_ = true;
   hub_->Start();
+  if (stored_.overlayEnabled) ServeOverlay(stored_);
 }
 
 // --- Refresh ---
@@ -333,6 +335,20 @@ void ChatWindow::SetOnTop(bool onTop) {
   const bool visible = isVisible();
   setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
   if (visible) show();  // changing the flags hides the window
+}
+
+void ChatWindow::ServeOverlay(const ChatSettings& settings) {
+  overlay_.reset();
+  if (!settings.overlayEnabled || !options_.serveOverlay) return;
+  auto overlay = std::make_unique<OverlayServer>(
+      *hub_,
+      OverlayConfigFor(settings.overlayPort, *images_, *emotes_, settings.thirdPartyEmotes));
+  std::string error;
+  if (!overlay->Start(&error)) {
+    hub_->PostSystemLine(plx::PlatformId::Twitch, error);
+    return;
+  }
+  overlay_ = std::move(overlay);
 }
 
 void ChatWindow::RecordPlacement() {

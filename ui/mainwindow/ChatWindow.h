@@ -23,6 +23,7 @@
 #include "core/ModAction.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
+#include "overlay/OverlayServer.h"
 #include "ui/mainwindow/HeaderModel.h"
 #include "ui/mainwindow/PostTarget.h"
 #include "ui/mainwindow/UpdateBanner.h"
@@ -61,6 +62,8 @@ class ChatWindow : public QWidget, public SettingsHost {
     UrlOpener openUrl;
     // False leaves the settings file untouched (a screenshot run beside a running instance).
     bool saveSettings{true};
+    // False never starts the overlay server (a screenshot run beside a running instance).
+    bool serveOverlay{true};
     UpdateOptions update;
   };
 
@@ -90,6 +93,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   SettingsWindow* Settings() { return settings_.get(); }
   const ChatSettings& StoredSettings() const { return stored_; }
   const std::array<PlatformStatus, 3>& Statuses() const { return statuses_; }
+  const OverlayServer* Overlay() const { return overlay_.get(); }
   int Filter() const { return stored_.filter; }
   int RefreshCount() const { return refreshCount_; }
   int HotItem() const { return hot_; }
@@ -159,6 +163,9 @@ class ChatWindow : public QWidget, public SettingsHost {
   void RefreshRows();
   void PaintHeader(QPainter& painter);
   void SetOnTop(bool onTop);
+  // Starts, restarts or stops the overlay server for `settings`; a port that cannot be used is
+  // told in the chat.
+  void ServeOverlay(const ChatSettings& settings);
   void RecordPlacement();
   void Save();
   void RepaintHeader();
@@ -184,6 +191,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   std::unique_ptr<ChatHub> hub_;
   std::unique_ptr<ImageCache> images_;
   std::unique_ptr<EmoteRegistry> emotes_;
+  std::unique_ptr<OverlayServer> overlay_;  // while the overlay is on and listening
   UiKit kit_;
   ChatView* view_{nullptr};  // child widget, owned by Qt
   std::unique_ptr<ComposeBar> compose_;

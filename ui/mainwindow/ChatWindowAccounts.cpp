@@ -146,6 +146,11 @@ void ChatWindow::SettingsClosed(bool saved, const ChatSettings& chosen) {
     requestedTwitchChannel_.clear();
     requestedKickChannel_.clear();
   }
+  if (opened_ && (next.overlayEnabled != before.overlayEnabled ||
+                  next.overlayPort != before.overlayPort ||
+                  next.thirdPartyEmotes != before.thirdPartyEmotes)) {
+    ServeOverlay(next);
+  }
   ApplySettings(stored_);
   Save();
   RefreshFromHub();

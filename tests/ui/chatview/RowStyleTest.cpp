@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/ui/chatview/ViewFixture.h"
-#include "ui/chatview/RowStyle.h"
+#include "ui/themes/RowStyle.h"
 
 namespace vlo {
 namespace {

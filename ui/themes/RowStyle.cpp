@@ -1,4 +1,4 @@
-#include "ui/chatview/RowStyle.h"
+#include "ui/themes/RowStyle.h"
 
 #include <algorithm>
 #include <cstdio>
