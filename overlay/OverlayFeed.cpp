@@ -1,5 +1,6 @@
 #include "overlay/OverlayFeed.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -91,8 +92,13 @@ std::string RowJson(const plx::ChatRow& row, const FeedStyle& style, const RowSp
   const Rgb background = RowBackground(row, palette, false);
   out["bg"] = background == palette.chatBg ? nlohmann::json(nullptr) : nlohmann::json(HexColor(background));
   nlohmann::json badges = nlohmann::json::array();
+  // Tinted like the window's badges: a soft fill of the colour, a stronger edge, light text.
   for (const Badge& badge : HeaderBadges(row, palette)) {
-    badges.push_back({{"l", badge.label}, {"c", HexColor(badge.color)}});
+    const int fill = palette.badgeFillPercent;
+    badges.push_back({{"l", badge.label},
+                      {"c", HexColor(mix(badge.color, background, fill))},
+                      {"b", HexColor(mix(badge.color, background, std::min(2 * fill + 4, 100)))},
+                      {"t", HexColor(mix(badge.color, palette.text, 55))}});
   }
   out["badges"] = std::move(badges);
   nlohmann::json runs = nlohmann::json::array();

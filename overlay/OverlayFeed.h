@@ -56,7 +56,7 @@ bool IsOverlayRow(const plx::ChatRow& row);
 
 // One row as a JSON object: id, platform, kind ("message", "alert" or "sent"), author, time
 // ("HH:MM", local), name/body/bar colours and the background tint ("#rrggbb", the tint null when
-// the row has none), badges, and runs: {"t": text} or {"e": image address, "alt": code, "o": true
+// the row has none), badges ({"l": label, "c": fill, "b": edge, "t": text colour}), and runs: {"t": text} or {"e": image address, "alt": code, "o": true
 // for a zero-width overlay}.
 std::string RowJson(const plx::ChatRow& row, const FeedStyle& style, const RowSplitter& split,
                     EmoteKeyBook& emotes);

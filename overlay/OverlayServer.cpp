@@ -46,6 +46,7 @@ constexpr auto kPingPeriod = std::chrono::seconds(15);   // keeps idle event str
 constexpr auto kMinRefreshGap = std::chrono::milliseconds(50);
 constexpr size_t kMaxHeadBytes = 8 * 1024;
 constexpr size_t kMaxImageBytes = 8u << 20;
+constexpr int kImageCheckGapMs = 100;
 
 std::string_view ImageType(std::string_view bytes) {
   if (bytes.starts_with("\x89PNG\r\n\x1a\n")) return "image/png";
@@ -136,7 +137,8 @@ class OverlayServer::Core : public std::enable_shared_from_this<OverlayServer::C
 // One connection: requests and answers, and, once it asked for "/events", the stream.
 class OverlayServer::Core::Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(Core& core, tcp::socket socket) : core_{core}, stream_{std::move(socket)} {
+  Session(Core& core, tcp::socket socket)
+      : core_{core}, stream_{std::move(socket)}, imageWait_{stream_.get_executor()} {
     core_.sessions_.insert(this);
     std::lock_guard lock{core_.countsLock_};
     ++core_.counts_.connections;
@@ -177,6 +179,7 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
     closed_ = true;
     core_.CloseStream(this);
     beast::error_code ignored;
+    imageWait_.cancel();
     stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
     stream_.close();
   }
@@ -215,26 +218,37 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
                     "no-store");
     }
     if (path == "/events") return StartStream(FeedStyle::FromQuery(query));
-    if (path.starts_with("/emote/")) return AnswerEmote(path.substr(7));
+    if (path.starts_with("/emote/")) return AnswerEmote(std::string{path.substr(7)});
     Answer(http::status::not_found, "text/plain; charset=utf-8", "Not found.", "no-store");
   }
 
-  void AnswerEmote(std::string_view name) {
+  // An emote not on disk yet is asked for, and the answer waits a few seconds for it, so that a
+  // page shows it as soon as it is downloaded.
+  void AnswerEmote(std::string name, int checksLeft = -1) {
     const std::string* key = core_.emotes_.Find(name);
     if (key == nullptr) {
       return Answer(http::status::not_found, "text/plain; charset=utf-8", "No such emote.",
                     "no-store");
     }
-    std::optional<std::string> bytes =
-        ReadImage(core_.config_.imageFolder / (std::string{name} + ".img"));
+    std::optional<std::string> bytes = ReadImage(core_.config_.imageFolder / (name + ".img"));
     const std::string_view type = bytes ? ImageType(*bytes) : std::string_view{};
-    if (!bytes || type.empty()) {
-      // Not downloaded yet (or unreadable): ask for it; the page tries again shortly.
+    if (!type.empty()) {
+      return Answer(http::status::ok, type, std::move(*bytes), "max-age=86400, immutable");
+    }
+    if (checksLeft < 0) {
       if (core_.config_.wantImage) core_.config_.wantImage(*key);
+      checksLeft = core_.config_.imageWaitMs / kImageCheckGapMs;
+    }
+    if (checksLeft == 0 || !core_.Running()) {
       return Answer(http::status::service_unavailable, "text/plain; charset=utf-8",
                     "The image is not loaded yet.", "no-store", "2");
     }
-    Answer(http::status::ok, type, std::move(*bytes), "max-age=86400, immutable");
+    imageWait_.expires_after(std::chrono::milliseconds(kImageCheckGapMs));
+    imageWait_.async_wait([self = shared_from_this(), name = std::move(name),
+                           checksLeft](beast::error_code ec) mutable {
+      if (ec) return self->Close();
+      self->AnswerEmote(std::move(name), checksLeft - 1);
+    });
   }
 
   void Refuse(http::status status, std::string_view text) {
@@ -306,6 +320,7 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
   std::deque<std::shared_ptr<const std::string>> queue_;
   size_t queuedBytes_{0};
   std::array<char, 256> sink_{};
+  asio::steady_timer imageWait_;
 };
 
 bool OverlayServer::Core::Start(std::string* error) {

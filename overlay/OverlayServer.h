@@ -27,6 +27,8 @@ struct OverlayConfig {
   RowSplitter split;
   // Asks for an emote image that is not on disk yet (the image cache's GetImage).
   std::function<void(const std::string& key)> wantImage;
+  // How long a request for an emote that is not on disk yet waits for its download.
+  int imageWaitMs{4000};
   size_t maxConnections{256};
   // A stream client that falls this far behind is dropped; its page reconnects and starts anew.
   size_t maxQueuedBytes{4u << 20};

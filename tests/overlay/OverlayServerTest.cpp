@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "core/ChatHub.h"
 #include "emotes/EmoteRegistry.h"
@@ -175,7 +176,9 @@ TEST_F(OverlayServerTest, StreamsRowsAndRemovalsInOrderAndResyncsAReconnectingPa
 }
 
 TEST_F(OverlayServerTest, ServesEmoteImagesItHandedOutWithTheirType) {
-  StartServer();
+  OverlayConfig config;
+  config.imageWaitMs = 300;
+  StartServer(config);
   Say("1", "Ann", "Kappa LUL", {"emotes=25:0-4/425618:6-8"});
   EventClient page{port};
   auto reset = page.Next();
@@ -202,6 +205,14 @@ TEST_F(OverlayServerTest, ServesEmoteImagesItHandedOutWithTheirType) {
     ASSERT_EQ(wanted.size(), 1u);
     EXPECT_NE(wanted.begin()->find("/emoticons/v2/425618/"), std::string::npos);
   }
+  // An image that arrives while its request waits is answered at once.
+  std::thread download{[&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::ofstream{dir.path() / (kappa.substr(7) + ".img"), std::ios::binary} << png;
+  }};
+  std::filesystem::remove(dir.path() / (kappa.substr(7) + ".img"));
+  EXPECT_EQ(StatusOf(test::Get(port, kappa)), 200);
+  download.join();
   // Files the server never handed out are not served, whatever lies in the folder.
   std::ofstream{dir.path() / "00000000000000aa.img"} << png;
   EXPECT_EQ(StatusOf(test::Get(port, "/emote/00000000000000aa")), 404);
