@@ -67,8 +67,10 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
         o.settingsPage = 0;
       } else if (value == "look") {
         o.settingsPage = 1;
+      } else if (value == "overlay") {
+        o.settingsPage = 2;
       } else {
-        parsed.error = "--settings-page needs channels or look";
+        parsed.error = "--settings-page needs channels, look or overlay";
       }
     } else if (TakeValue(arg, "--after=", value)) {
       char* end = nullptr;
@@ -161,7 +163,8 @@ std::string UsageText() {
          "  --demo-rate=N        with the demo, N messages per second over the three platforms\n"
          "  --screenshot=FILE    save the window as a PNG after --after=SECONDS (default 3), exit\n"
          "  --screenshot-settings=FILE  likewise the settings window, opened over the window;\n"
-         "                       --settings-page=channels (default) or look picks its page\n"
+         "                       --settings-page=channels (default), look or overlay picks\n"
+         "                       its page\n"
          "  --version            print the version and exit\n"
          "  --help               print this text and exit\n";
 }

@@ -19,7 +19,7 @@ struct Options {
   double screenshotAfterSeconds{3.0};
   // Render the settings window, opened over the main window, to this PNG and exit.
   std::optional<std::string> screenshotSettings;
-  int settingsPage{0};  // 0 "Channels & accounts", 1 "Look & feel"
+  int settingsPage{0};  // 0 "Channels & accounts", 1 "Look & feel", 2 "Overlay"
   bool print{false};
   bool demo{false};
   double demoRate{0};  // messages per second over all platforms; 0 = the demo's own pace
@@ -27,8 +27,8 @@ struct Options {
   std::optional<plx::PlatformId> signIn;   // sign in from the terminal and exit
   std::optional<plx::PlatformId> signOut;  // sign out and exit
   bool sendStdin{false};                   // with --print, send every line read from stdin
-  bool overlay{false};  // with --print, serve the overlay for this run
-  std::optional<int> overlayPort;  // instead of the stored port, for this run
+  bool overlay{false};                     // with --print, serve the overlay for this run
+  std::optional<int> overlayPort;          // instead of the stored port, for this run
   bool installUpdate{false};  // check for an update at once and install it without asking
   bool version{false};
   bool help{false};

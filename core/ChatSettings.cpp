@@ -149,6 +149,12 @@ ChatSettings FromDocument(const json::Json& doc) {
   ReadInt(doc, "ownAppRedirectPort", s.ownAppRedirectPort, InRange(1024, 65535));
   ReadBool(doc, "overlayEnabled", s.overlayEnabled);
   ReadInt(doc, "overlayPort", s.overlayPort, InRange(1024, 65535));
+  ReadInt(doc, "overlayPlatforms", s.overlayPlatforms, InRange(1, 7));
+  ReadChoice(doc, "overlayShow", s.overlayShow, 3);
+  ReadInt(doc, "overlayFadeSeconds", s.overlayFadeSeconds,
+          [](int64_t v) { return v == 0 || v == 30 || v == 60 || v == 120; });
+  ReadInt(doc, "overlayMaxRows", s.overlayMaxRows,
+          [](int64_t v) { return v == 10 || v == 20 || v == 50 || v == 100; });
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -210,7 +216,11 @@ json::Json SettingsDocument(const ChatSettings& s) {
       {"filter", s.filter},
       {"ownAppRedirectPort", s.ownAppRedirectPort},
       {"overlayEnabled", s.overlayEnabled},
+      {"overlayFadeSeconds", s.overlayFadeSeconds},
+      {"overlayMaxRows", s.overlayMaxRows},
+      {"overlayPlatforms", s.overlayPlatforms},
       {"overlayPort", s.overlayPort},
+      {"overlayShow", s.overlayShow},
       {"window",
        {{"x", s.windowX},
         {"y", s.windowY},

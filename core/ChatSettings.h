@@ -36,6 +36,11 @@ struct ChatSettings {
   // The page server for streaming software on 127.0.0.1:<overlayPort>; 1024..65535.
   bool overlayEnabled{false};
   int32_t overlayPort{17830};
+  // The page options of the overlay's address.
+  int32_t overlayPlatforms{7};    // bits: 1 Twitch, 2 YouTube, 4 Kick; never 0
+  int32_t overlayShow{0};         // 0 chat and alerts, 1 chat only, 2 alerts only
+  int32_t overlayFadeSeconds{0};  // 0 (rows stay), 30, 60 or 120
+  int32_t overlayMaxRows{20};     // 10, 20, 50 or 100
 
   bool operator==(const ChatSettings&) const = default;
 };

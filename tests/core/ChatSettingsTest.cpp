@@ -97,12 +97,22 @@ TEST(ChatSettingsLoad, BadValuesTakeDefaultsAndKeepTheRest) {
       {R"({"ownAppRedirectPort": 65536})", {}},
       {R"({"ownAppRedirectPort": "18000"})", {}},
       {R"({"ownAppRedirectPort": 18000.5})", {}},
-      {R"({"overlayEnabled": true, "overlayPort": 18000})",
-       with([](ChatSettings& s) {
+      {R"({"overlayEnabled": true, "overlayPort": 18000})", with([](ChatSettings& s) {
          s.overlayEnabled = true;
          s.overlayPort = 18000;
        })},
       {R"({"overlayEnabled": "yes", "overlayPort": 80})", {}},
+      {R"({"overlayPlatforms": 5, "overlayShow": 2, "overlayFadeSeconds": 60,
+           "overlayMaxRows": 100})",
+       with([](ChatSettings& s) {
+         s.overlayPlatforms = 5;
+         s.overlayShow = 2;
+         s.overlayFadeSeconds = 60;
+         s.overlayMaxRows = 100;
+       })},
+      {R"({"overlayPlatforms": 0, "overlayShow": 3, "overlayFadeSeconds": 45,
+           "overlayMaxRows": 1000})",
+       {}},
       {R"([1, 2, 3])", {}},
       {R"({"opacity": 70, "textSize": 0)", {}},  // truncated: all defaults
       {"garbage \x01\xff", {}},
@@ -140,7 +150,11 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   "nameStyle": 0,
   "opacity": 90,
   "overlayEnabled": false,
+  "overlayFadeSeconds": 0,
+  "overlayMaxRows": 20,
+  "overlayPlatforms": 7,
   "overlayPort": 17830,
+  "overlayShow": 0,
   "ownAppRedirectPort": 17823,
   "sendTarget": 0,
   "showAlerts": true,

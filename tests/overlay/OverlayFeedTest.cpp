@@ -1,10 +1,10 @@
-#include "overlay/OverlayFeed.h"
-
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include "emotes/SplitMessage.h"
+#include "overlay/OverlayAddress.h"
+#include "overlay/OverlayFeed.h"
 
 namespace vlo {
 namespace {
@@ -124,6 +124,35 @@ TEST(EmoteKeyBookTest, ServesOnlyKeysHandedOutAndForgetsTheOldest) {
   book.Remember("https://cdn/c");
   EXPECT_EQ(book.Find(a), nullptr);
   EXPECT_NE(book.Find(b), nullptr);
+}
+
+}  // namespace
+}  // namespace vlo
+
+namespace vlo {
+namespace {
+
+TEST(OverlayAddressTest, CarriesTheWindowsLookAndThePageOptions) {
+  ChatSettings s;
+  EXPECT_EQ(OverlayPageAddress(s),
+            "http://127.0.0.1:17830/overlay?theme=neon&size=normal&names=viewer&"
+            "platforms=twitch,youtube,kick&max=20&time=1");
+  s.overlayPort = 18001;
+  s.theme = "ocean";
+  s.textSize = 2;
+  s.nameStyle = 2;
+  s.overlayPlatforms = 4;
+  s.overlayMaxRows = 50;
+  s.overlayFadeSeconds = 30;
+  s.overlayShow = 2;
+  s.showTimestamps = false;
+  EXPECT_EQ(OverlayPageAddress(s),
+            "http://127.0.0.1:18001/overlay?theme=ocean&size=large&names=platform&"
+            "platforms=kick&max=50&fade=30&only=alerts");
+  s.overlayShow = 1;
+  s.overlayPlatforms = 3;
+  EXPECT_NE(OverlayPageAddress(s).find("&platforms=twitch,youtube&max=50&fade=30&alerts=0"),
+            std::string::npos);
 }
 
 }  // namespace

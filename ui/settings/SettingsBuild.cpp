@@ -42,6 +42,16 @@ constexpr const char* kOptionTexts[][4]{
 constexpr int kOptionBases[]{SettingsWindow::kTextSize, SettingsWindow::kNameStyle,
                              SettingsWindow::kSpacing, SettingsWindow::kOpacity};
 
+constexpr const char* kOverlayOptionLabels[]{"Platforms", "Shows", "Rows fade", "Most rows"};
+constexpr const char* kOverlayOptionTexts[][4]{
+    {"Twitch", "YouTube", "Kick"},
+    {"Chat & alerts", "Chat only", "Alerts only"},
+    {"Never", "30 s", "1 min", "2 min"},
+    {"10", "20", "50", "100"},
+};
+constexpr int kOverlayOptionBases[]{SettingsWindow::kOverlayPlatform, SettingsWindow::kOverlayShow,
+                                    SettingsWindow::kOverlayFade, SettingsWindow::kOverlayRows};
+
 // Switch texts in command order (300..304).
 constexpr const char* kSwitchTexts[]{"Keep window on top", "Show message times",
                                      "Show alerts (subs, raids, Super Chats)", "Animated emotes",
@@ -74,8 +84,8 @@ void SettingsWindow::Watch(QWidget* control, int id) {
 void SettingsWindow::CreateControls() {
   // Tab order follows the order of creation.
   title_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Settings"), false, true);
-  const char* pages[]{"Channels & accounts", "Look & feel"};
-  for (int page{0}; page < 2; ++page) {
+  const char* pages[]{"Channels & accounts", "Look & feel", "Overlay"};
+  for (int page{0}; page < 3; ++page) {
     pageButtons_[page] = CreateButton(this, kit_, kPageButton + page, pages[page],
                                       page == 0 ? ButtonKind::Primary : ButtonKind::Plain);
     Watch(pageButtons_[page], kPageButton + page);
@@ -152,6 +162,54 @@ void SettingsWindow::CreateControls() {
     pageControls_[1].push_back(switches_[index]);
   }
 
+  std::vector<QWidget*>& overlay{pageControls_[2]};
+  overlaySwitch_ = CreateCheckBox(this, kit_, kOverlaySwitch,
+                                  QStringLiteral("Serve the chat as an overlay for streaming "
+                                                 "software"));
+  Watch(overlaySwitch_, kOverlaySwitch);
+  overlayPortLabel_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Port"), true, false);
+  overlayPort_ = CreateEdit(this, kit_, kOverlayPort, false, false);
+  overlayPort_->setFont(kit_.bodyFont);
+  overlayPort_->setMaxLength(5);
+  Watch(overlayPort_, kOverlayPort);
+  connect(overlayPort_, &QLineEdit::textEdited, this, [this] { UpdateOverlayPage(); });
+  overlayPortNote_ =
+      CreateLabel(this, kit_, kStatic,
+                  QStringLiteral("On 127.0.0.1 only: nothing outside this computer can open it."),
+                  false, false);
+  MakeNote(overlayPortNote_, kit_);
+  overlay.insert(overlay.end(),
+                 {overlaySwitch_, overlayPortLabel_, overlayPort_, overlayPortNote_});
+  for (size_t row{0}; row < overlayOptionLabels_.size(); ++row) {
+    overlayOptionLabels_[row] =
+        CreateLabel(this, kit_, kStatic, kOverlayOptionLabels[row], true, false);
+    overlay.push_back(overlayOptionLabels_[row]);
+    for (int k{0}; k < kOverlayOptionCounts[row]; ++k) {
+      const int id{kOverlayOptionBases[row] + k};
+      KitButton* button{
+          CreateButton(this, kit_, id, kOverlayOptionTexts[row][k], ButtonKind::Plain)};
+      Watch(button, id);
+      overlayOptionButtons_[row].push_back(button);
+      overlay.push_back(button);
+    }
+  }
+  overlayAddressLabel_ =
+      CreateLabel(this, kit_, kStatic, QStringLiteral("Page address"), false, false);
+  overlayAddressLabel_->setFont(kit_.semiboldFont);
+  overlayAddress_ = CreateEdit(this, kit_, kOverlayAddress, true, false);
+  overlayCopy_ = CreateButton(this, kit_, kOverlayCopy, QStringLiteral("Copy"), ButtonKind::Plain);
+  Watch(overlayCopy_, kOverlayCopy);
+  overlayNote_ = CreateLabel(
+      this, kit_, kStatic,
+      QStringLiteral("Add it to your streaming software as a browser source. It uses the theme, "
+                     "text size, name colours and times chosen under Look & feel; deleted "
+                     "messages and bans leave it at once."),
+      false, false);
+  MakeNote(overlayNote_, kit_);
+  overlayNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  overlay.insert(overlay.end(),
+                 {overlayAddressLabel_, overlayAddress_, overlayCopy_, overlayNote_});
+
   error_ = CreateLabel(this, kit_, kStatic, QString{}, false, false);
   Recolour(error_, kErrorText);
   error_->setWordWrap(true);
@@ -170,7 +228,7 @@ void SettingsWindow::PlaceControls() {
   const SettingsLayout& l{layout_};
   setFixedSize(l.clientWidth, l.clientHeight);
   title_->setGeometry(l.title);
-  for (int page{0}; page < 2; ++page) pageButtons_[page]->setGeometry(l.pageButtons[page]);
+  for (int page{0}; page < 3; ++page) pageButtons_[page]->setGeometry(l.pageButtons[page]);
   for (int i{0}; i < 3; ++i) {
     const PlatformRowLayout& row{l.platforms[i]};
     accountLines_[i]->setGeometry(row.accountLine);
@@ -191,6 +249,20 @@ void SettingsWindow::PlaceControls() {
       optionButtons_[row][k]->setGeometry(l.options[row].buttons[k]);
   }
   for (size_t i{0}; i < switches_.size(); ++i) switches_[i]->setGeometry(l.switches[i]);
+  const OverlayLayout& o{l.overlay};
+  overlaySwitch_->setGeometry(o.onSwitch);
+  overlayPortLabel_->setGeometry(o.portLabel);
+  overlayPort_->setGeometry(o.portEdit);
+  overlayPortNote_->setGeometry(o.portNote);
+  for (size_t row{0}; row < overlayOptionLabels_.size(); ++row) {
+    overlayOptionLabels_[row]->setGeometry(o.options[row].label);
+    for (size_t k{0}; k < overlayOptionButtons_[row].size(); ++k)
+      overlayOptionButtons_[row][k]->setGeometry(o.options[row].buttons[k]);
+  }
+  overlayAddressLabel_->setGeometry(o.addressLabel);
+  overlayAddress_->setGeometry(o.address);
+  overlayCopy_->setGeometry(o.copy);
+  overlayNote_->setGeometry(o.note);
   error_->setGeometry(l.error);
   footer_->setGeometry(l.footer);
   cancel_->setGeometry(l.cancel);

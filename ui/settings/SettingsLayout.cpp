@@ -73,6 +73,15 @@ SettingsLayout Scaled(const SettingsLayout& u, int dpi) {
     for (QRect& r : row.buttons) r = s(r);
   }
   for (QRect& r : l.switches) r = s(r);
+  OverlayLayout& o{l.overlay};
+  for (QRect* r : {&o.onSwitch, &o.portLabel, &o.portEdit, &o.portNote, &o.addressLabel, &o.address,
+                   &o.copy, &o.note})
+    *r = s(*r);
+  for (OptionRowLayout& row : o.options) {
+    row.label = s(row.label);
+    for (QRect& r : row.buttons) r = s(r);
+  }
+  o.separatorY = s(o.separatorY);
   for (QRect* r : {&l.error, &l.cancel, &l.save, &l.footer}) *r = s(*r);
   return l;
 }
@@ -85,8 +94,10 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   l.separatorLeft = kLeft;
   l.separatorRight = kClientWidth - kLeft;
   l.title = QRect{kLeft, 14, kWidth, 30};
-  const std::vector<QRect> pages{Spread(2, kLeft, kRight, 52, 32, 8)};
-  l.pageButtons = {pages[0], pages[1]};
+  // The first page's caption is the longest: its button takes what the others do not need.
+  l.pageButtons[2] = QRect{kRight - 120, 52, 120, 32};
+  l.pageButtons[1] = QRect{l.pageButtons[2].left() - 8 - 128, 52, 128, 32};
+  l.pageButtons[0] = QRect{kLeft, 52, l.pageButtons[1].left() - 8 - kLeft, 32};
 
   for (int i{0}; i < 3; ++i) {
     PlatformRowLayout& row{l.platforms[i]};
@@ -146,7 +157,27 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   const auto [providers, animated] = pair(second);
   l.switches = {onTop, times, QRect{kLeft, third, kWidth, 26}, animated, providers};
 
-  const int errorTop{std::max(pageZeroBottom, third + 34)};
+  // The overlay page, in the rhythm of the look page.
+  OverlayLayout& o{l.overlay};
+  o.onSwitch = QRect{kLeft, 98, kWidth, 26};
+  o.portLabel = QRect{kLeft, 143, 96, 20};
+  o.portEdit = QRect{kOptionLeft, 136, 90, 32};
+  o.portNote = QRect{kOptionLeft + 100, 136, kRight - kOptionLeft - 100, 32};
+  const int overlayOptionsTop{188};
+  for (size_t r{0}; r < o.options.size(); ++r) {
+    const int top{overlayOptionsTop + static_cast<int>(r) * kOptionPitch};
+    o.options[r].label = QRect{kLeft, top + 7, 96, 20};
+    o.options[r].buttons =
+        Spread(kOverlayOptionCounts[r], kOptionLeft, kRight, top, 30, kOptionGap);
+  }
+  const int addressTop{overlayOptionsTop + 4 * kOptionPitch + 20};
+  o.separatorY = addressTop - 10;
+  o.addressLabel = QRect{kLeft, addressTop, kWidth, 22};
+  o.copy = QRect{kRight - kButtonWidth, addressTop + 26, kButtonWidth, 32};
+  o.address = QRect{kLeft, addressTop + 26, kWidth - kButtonWidth - 8, 32};
+  o.note = QRect{kLeft, addressTop + 66, kWidth, 48};
+
+  const int errorTop{std::max({pageZeroBottom, third + 34, o.note.bottom() + 1 + 14})};
   l.error = QRect{kLeft, errorTop, kWidth, 30};
   const int buttonsTop{errorTop + 34};
   l.save = QRect{kRight - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight};

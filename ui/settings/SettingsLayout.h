@@ -30,6 +30,24 @@ struct OptionRowLayout {
   std::vector<QRect> buttons;
 };
 
+// The "Overlay" page: the switch, the port, the page options and the address with its copy
+// button.
+struct OverlayLayout {
+  QRect onSwitch;
+  QRect portLabel;
+  QRect portEdit;
+  QRect portNote;
+  std::array<OptionRowLayout, 4> options;  // platforms, shows, fade, most rows
+  int separatorY{};
+  QRect addressLabel;
+  QRect address;
+  QRect copy;
+  QRect note;
+};
+
+// Buttons per option row of the overlay page, top to bottom.
+inline constexpr std::array<int, 4> kOverlayOptionCounts{3, 3, 4, 4};
+
 // Where every element of the settings window goes. Rectangles are in the window's client area.
 struct SettingsLayout {
   int clientWidth{};
@@ -37,7 +55,7 @@ struct SettingsLayout {
   int separatorLeft{};
   int separatorRight{};  // exclusive
   QRect title;
-  std::array<QRect, 2> pageButtons;
+  std::array<QRect, 3> pageButtons;
   std::array<PlatformRowLayout, 3> platforms;  // Twitch, YouTube, Kick
   OwnAppLayout ownApps;
   QRect themeLabel;
@@ -46,6 +64,7 @@ struct SettingsLayout {
   int pageSeparatorY{};                    // above the option rows
   std::array<OptionRowLayout, 4> options;  // text size, name colours, spacing, opacity
   std::array<QRect, 5> switches;           // in command order 300..304
+  OverlayLayout overlay;
   QRect error;
   QRect cancel;
   QRect save;

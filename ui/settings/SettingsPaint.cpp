@@ -27,9 +27,9 @@ void SettingsWindow::paintEvent(QPaintEvent*) {
   const WindowPalette& palette{UiKit::Palette()};
   QPainter painter{this};
   painter.fillRect(rect(), ToQColor(palette.windowBg));
-  if (page_ == 1) {
-    DrawHLine(painter, layout_.separatorLeft, layout_.separatorRight, layout_.pageSeparatorY,
-              palette.borderSoft);
+  if (page_ != 0) {
+    DrawHLine(painter, layout_.separatorLeft, layout_.separatorRight,
+              page_ == 1 ? layout_.pageSeparatorY : layout_.overlay.separatorY, palette.borderSoft);
     return;
   }
   painter.setFont(kit_.semiboldFont);

@@ -1,10 +1,13 @@
 #include "ui/settings/SettingsWindow.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 
+#include "overlay/OverlayAddress.h"
 #include "ui/settings/AccountRows.h"
 #include "ui/settings/OwnAppDialog.h"
 #include "ui/settings/SettingsValidation.h"
@@ -20,6 +23,17 @@ namespace vlo {
 namespace {
 
 constexpr int kOpacities[]{100, 90, 80, 70};
+constexpr int kFadeSeconds[]{0, 30, 60, 120};
+constexpr int kMaxRows[]{10, 20, 50, 100};
+constexpr const char* kOverlayPortError{"The overlay port must be a number from 1024 to 65535."};
+
+// The port typed in the overlay page; nothing unless it is a whole number from 1024 to 65535.
+std::optional<int> ReadPort(const QString& text) {
+  bool ok{false};
+  const int port{text.trimmed().toInt(&ok)};
+  if (!ok || port < 1024 || port > 65535) return std::nullopt;
+  return port;
+}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 QString Q(std::string_view text) {
@@ -88,6 +102,7 @@ bool SettingsWindow::Open(const ChatSettings& settings, Completion done) {
                                      : working_.kickChannel};
     edits_[i]->setText(Q(text));
   }
+  overlayPort_->setText(QString::number(working_.overlayPort));
   UpdateOptionKinds();
   ReadOwnApps();
   RefreshAccounts();
@@ -156,7 +171,7 @@ void SettingsWindow::keyPressEvent(QKeyEvent* event) {
 
 void SettingsWindow::OnCommand(int id) {
   if (!open_) return;
-  if (id == kPageButton || id == kPageButton + 1) {
+  if (id >= kPageButton && id < kPageButton + 3) {
     ShowPage(id - kPageButton);
   } else if (id >= kAccountButton && id < kAccountButton + 3) {
     OnAccountButton(id - kAccountButton);
@@ -179,6 +194,26 @@ void SettingsWindow::OnCommand(int id) {
     AfterOptionChange();
   } else if (id >= kSwitch && id < kSwitch + 5) {
     AfterOptionChange();
+  } else if (id == kOverlaySwitch) {
+    working_.overlayEnabled = overlaySwitch_->isChecked();
+    UpdateOverlayPage();
+  } else if (id >= kOverlayPlatform && id < kOverlayPlatform + 3) {
+    // A page shows at least one platform: the last one cannot be switched off.
+    const int bit{1 << (id - kOverlayPlatform)};
+    if (working_.overlayPlatforms != bit) working_.overlayPlatforms ^= bit;
+    UpdateOverlayPage();
+  } else if (id >= kOverlayShow && id < kOverlayShow + 3) {
+    working_.overlayShow = id - kOverlayShow;
+    UpdateOverlayPage();
+  } else if (id >= kOverlayFade && id < kOverlayFade + 4) {
+    working_.overlayFadeSeconds = kFadeSeconds[id - kOverlayFade];
+    UpdateOverlayPage();
+  } else if (id >= kOverlayRows && id < kOverlayRows + 4) {
+    working_.overlayMaxRows = kMaxRows[id - kOverlayRows];
+    UpdateOverlayPage();
+  } else if (id == kOverlayCopy) {
+    QGuiApplication::clipboard()->setText(overlayAddress_->text());
+    overlayCopy_->setText(QStringLiteral("Copied"));
   } else if (id == kSave) {
     if (Save()) Finish(true);
   } else if (id == kCancel) {
@@ -291,11 +326,39 @@ void SettingsWindow::UpdateOptionKinds() {
   const bool values[]{working_.alwaysOnTop, working_.showTimestamps, working_.showAlerts,
                       working_.animateEmotes, working_.thirdPartyEmotes};
   for (size_t i{0}; i < switches_.size(); ++i) switches_[i]->setChecked(values[i]);
+  UpdateOverlayPage();
+}
+
+void SettingsWindow::UpdateOverlayPage() {
+  overlaySwitch_->setChecked(working_.overlayEnabled);
+  if (const std::optional<int> port{ReadPort(overlayPort_->text())}) working_.overlayPort = *port;
+  const auto chosen = [this](size_t row, size_t k) {
+    switch (row) {
+      case 0:
+        return (working_.overlayPlatforms & (1 << k)) != 0;
+      case 1:
+        return working_.overlayShow == static_cast<int>(k);
+      case 2:
+        return working_.overlayFadeSeconds == kFadeSeconds[k];
+      default:
+        return working_.overlayMaxRows == kMaxRows[k];
+    }
+  };
+  for (size_t row{0}; row < overlayOptionButtons_.size(); ++row) {
+    for (size_t k{0}; k < overlayOptionButtons_[row].size(); ++k) {
+      SetButtonKind(overlayOptionButtons_[row][k], Choice(chosen(row, k)));
+      overlayOptionButtons_[row][k]->setFont(kit_.bodyFont);
+    }
+  }
+  overlayAddress_->setText(Q(OverlayPageAddress(working_)));
+  overlayAddress_->setCursorPosition(0);
+  overlayCopy_->setText(QStringLiteral("Copy"));
+  update();
 }
 
 void SettingsWindow::ShowPage(int page) {
-  page_ = page == 1 ? 1 : 0;
-  for (int p{0}; p < 2; ++p) {
+  page_ = page >= 0 && page <= 2 ? page : 0;
+  for (int p{0}; p < 3; ++p) {
     for (QWidget* control : pageControls_[p]) control->setVisible(p == page_);
     SetButtonKind(pageButtons_[p], Choice(p == page_));
   }
@@ -341,6 +404,14 @@ bool SettingsWindow::Save() {
     error_->setText(Q(check.error));
     return false;
   }
+  const std::optional<int> port{ReadPort(overlayPort_->text())};
+  if (!port) {
+    ShowPage(2);
+    error_->setText(QString::fromUtf8(kOverlayPortError));
+    overlayPort_->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+  working_.overlayPort = *port;
   working_.twitchChannel = check.twitchChannel;
   working_.youtubeTarget = check.youtubeTarget;
   working_.kickChannel = check.kickChannel;
@@ -362,5 +433,6 @@ QString SettingsWindow::ErrorText() const { return error_->text(); }
 QString SettingsWindow::AccountLine(int row) const { return accountLines_.at(row)->text(); }
 QString SettingsWindow::ThemeLineText() const { return themeLine_->text(); }
 QString SettingsWindow::FooterText() const { return footer_->text(); }
+QString SettingsWindow::OverlayAddressText() const { return overlayAddress_->text(); }
 
 }  // namespace vlo

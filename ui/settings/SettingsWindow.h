@@ -22,9 +22,10 @@ class KitEdit;
 class KitLabel;
 class ThemeSwatch;
 
-// The settings window: "Channels & accounts" (channel fields, sign-in per platform) and "Look &
-// feel" (theme, sizes, opacity and switches). Changes on the second page are previewed through
-// the host at once; Save checks the channel fields and hands the working copy back; Cancel,
+// The settings window: "Channels & accounts" (channel fields, sign-in per platform), "Look &
+// feel" (theme, sizes, opacity and switches) and "Overlay" (the page server for streaming
+// software, its port and the page address to copy). Changes on the second page are previewed
+// through the host at once; Save checks the channel fields and hands the working copy back; Cancel,
 // Escape and closing discard it. Account actions act at once. One object, owned by the main
 // window and reused for every opening. Window thread only.
 class SettingsWindow : public QWidget {
@@ -42,6 +43,14 @@ class SettingsWindow : public QWidget {
   static constexpr int kOpacity{430};        // 100, 90, 80, 70 %
   static constexpr int kSwatch{500};         // + theme index
   static constexpr int kOwnAppButton{600};   // + platform row: "Use my own app"
+  static constexpr int kOverlaySwitch{700};
+  static constexpr int kOverlayPort{701};
+  static constexpr int kOverlayCopy{702};
+  static constexpr int kOverlayAddress{703};
+  static constexpr int kOverlayPlatform{710};  // + Twitch, YouTube, Kick (each on or off)
+  static constexpr int kOverlayShow{720};      // chat and alerts, chat only, alerts only
+  static constexpr int kOverlayFade{730};      // never, 30 s, 1 min, 2 min
+  static constexpr int kOverlayRows{740};      // 10, 20, 50, 100
   static constexpr int kCancel{900};
   static constexpr int kSave{901};
 
@@ -75,6 +84,7 @@ class SettingsWindow : public QWidget {
   QString AccountLine(int row) const;
   QString ThemeLineText() const;
   QString FooterText() const;
+  QString OverlayAddressText() const;
   // The own-app dialog while it is open, else null.
   OwnAppDialog* OwnAppDialogShown() const { return ownAppDialog_; }
 
@@ -99,6 +109,8 @@ class SettingsWindow : public QWidget {
   void AfterOptionChange();
   void ReadSwitches();
   void UpdateOptionKinds();
+  // Restyles the overlay page's choices and shows the address they make.
+  void UpdateOverlayPage();
   bool Save();
   void Finish(bool saved);
   // Handles Escape and Enter from the window or any control; true when the key was used.
@@ -116,7 +128,7 @@ class SettingsWindow : public QWidget {
   bool open_{false};
 
   KitLabel* title_{nullptr};
-  std::array<KitButton*, 2> pageButtons_{};
+  std::array<KitButton*, 3> pageButtons_{};
   std::array<KitLabel*, 3> accountLines_{};
   std::array<KitButton*, 3> accountButtons_{};
   std::array<KitEdit*, 3> edits_{};
@@ -132,12 +144,22 @@ class SettingsWindow : public QWidget {
   std::array<KitLabel*, 4> optionLabels_{};
   std::array<std::vector<KitButton*>, 4> optionButtons_{};
   std::array<KitCheckBox*, 5> switches_{};
+  KitCheckBox* overlaySwitch_{nullptr};
+  KitLabel* overlayPortLabel_{nullptr};
+  KitEdit* overlayPort_{nullptr};
+  KitLabel* overlayPortNote_{nullptr};
+  std::array<KitLabel*, 4> overlayOptionLabels_{};
+  std::array<std::vector<KitButton*>, 4> overlayOptionButtons_{};
+  KitLabel* overlayAddressLabel_{nullptr};
+  KitEdit* overlayAddress_{nullptr};
+  KitButton* overlayCopy_{nullptr};
+  KitLabel* overlayNote_{nullptr};
   KitLabel* error_{nullptr};
   KitLabel* footer_{nullptr};
   KitButton* cancel_{nullptr};
   KitButton* save_{nullptr};
-  // The controls shown only on page 0 and only on page 1.
-  std::array<std::vector<QWidget*>, 2> pageControls_{};
+  // The controls shown only on each page.
+  std::array<std::vector<QWidget*>, 3> pageControls_{};
 };
 
 }  // namespace vlo

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include "tests/ui/settings/SettingsFixture.h"
@@ -314,13 +316,75 @@ TEST(SettingsWindowTest, TabGoesThroughTheVisibleControlsInOrder) {
     }
     return ids;
   };
-  EXPECT_EQ(walk(14),
-            (std::vector<int>{101, 201, 102, 202, 600, 601, 602, 900, 901, 50, 51, 100, 200, 101}));
+  EXPECT_EQ(walk(15), (std::vector<int>{101, 201, 102, 202, 600, 601, 602, 900, 901, 50, 51, 52,
+                                        100, 200, 101}));
   f.Click(W::kPageButton + 1);
-  const std::vector<int> page1{500, 501, 502, 503, 504, 505, 506, 507, 508, 400, 401, 402,
+  const std::vector<int> page1{52,  500, 501, 502, 503, 504, 505, 506, 507, 508, 400, 401, 402,
                                410, 411, 412, 420, 421, 430, 431, 432, 433, 300, 301, 304};
-  EXPECT_EQ(walk(24), page1);
+  EXPECT_EQ(walk(25), page1);
   EXPECT_EQ(walk(5), (std::vector<int>{303, 302, 900, 901, 50}));
+  f.Click(W::kPageButton + 2);
+  const std::vector<int> page2{700, 701, 710, 711, 712, 720, 721, 722, 730, 731,
+                               732, 733, 740, 741, 742, 743, 703, 702, 900, 901};
+  EXPECT_EQ(walk(20), page2);
+}
+
+}  // namespace
+}  // namespace vlo
+
+namespace vlo {
+namespace {
+
+TEST(SettingsOverlayTest, ChoicesMakeTheAddressAndThePortIsChecked) {
+  test::SettingsFixture f;
+  ChatSettings settings;
+  settings.theme = "ocean";
+  f.Open(settings);
+  f.Click(SettingsWindow::kPageButton + 2);
+  EXPECT_EQ(f.window.Page(), 2);
+  EXPECT_TRUE(f.Get(SettingsWindow::kOverlayAddress)->isVisible());
+  EXPECT_FALSE(f.Get(SettingsWindow::kSwatch)->isVisible());
+  EXPECT_FALSE(f.Get<KitCheckBox>(SettingsWindow::kOverlaySwitch)->isChecked());
+  EXPECT_EQ(f.window.OverlayAddressText(),
+            "http://127.0.0.1:17830/overlay?theme=ocean&size=normal&names=viewer&"
+            "platforms=twitch,youtube,kick&max=20&time=1");
+
+  f.Click(SettingsWindow::kOverlaySwitch);
+  f.Click(SettingsWindow::kOverlayPlatform);      // Twitch off
+  f.Click(SettingsWindow::kOverlayPlatform + 1);  // YouTube off
+  f.Click(SettingsWindow::kOverlayPlatform + 2);  // Kick is the last one: stays on
+  f.Click(SettingsWindow::kOverlayShow + 2);
+  f.Click(SettingsWindow::kOverlayFade + 1);
+  f.Click(SettingsWindow::kOverlayRows + 3);
+  f.Type(SettingsWindow::kOverlayPort, "18100");
+  EXPECT_EQ(f.Button(SettingsWindow::kOverlayPlatform + 2)->Kind(), ButtonKind::Primary);
+  EXPECT_EQ(f.Button(SettingsWindow::kOverlayPlatform)->Kind(), ButtonKind::Plain);
+  EXPECT_EQ(f.window.OverlayAddressText(),
+            "http://127.0.0.1:18100/overlay?theme=ocean&size=normal&names=viewer&"
+            "platforms=kick&max=100&fade=30&only=alerts&time=1");
+  f.Click(SettingsWindow::kOverlayCopy);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), f.window.OverlayAddressText());
+  EXPECT_EQ(f.Button(SettingsWindow::kOverlayCopy)->text(), "Copied");
+
+  // A port out of range keeps the window open on this page and says why.
+  for (const char* port : {"80", "65536", "abc", ""}) {
+    f.Click(SettingsWindow::kPageButton);
+    f.Type(SettingsWindow::kOverlayPort, port);
+    f.Click(SettingsWindow::kSave);
+    EXPECT_FALSE(f.result.has_value()) << port;
+    EXPECT_EQ(f.window.Page(), 2) << port;
+    EXPECT_EQ(f.window.ErrorText(), "The overlay port must be a number from 1024 to 65535.");
+  }
+  f.Type(SettingsWindow::kOverlayPort, "18101");
+  f.Click(SettingsWindow::kSave);
+  ASSERT_TRUE(f.result.has_value());
+  EXPECT_TRUE(*f.result);
+  EXPECT_TRUE(f.returned.overlayEnabled);
+  EXPECT_EQ(f.returned.overlayPort, 18101);
+  EXPECT_EQ(f.returned.overlayPlatforms, 4);
+  EXPECT_EQ(f.returned.overlayShow, 2);
+  EXPECT_EQ(f.returned.overlayFadeSeconds, 30);
+  EXPECT_EQ(f.returned.overlayMaxRows, 100);
 }
 
 }  // namespace
