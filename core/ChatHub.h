@@ -3,7 +3,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,7 +11,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 #include "core/Accounts.h"
@@ -20,6 +18,7 @@
 #include "core/Clock.h"
 #include "core/Closable.h"
 #include "core/PlatformStatus.h"
+#include "core/RowStore.h"
 
 namespace vlo {
 
@@ -130,6 +129,8 @@ class ChatHub {
 
   static size_t Slot(plx::PlatformId platform);
   void Notify();
+  // Notify with the callback already copied under the data lock.
+  void NotifyWith(const std::shared_ptr<const std::function<void()>>& callback);
   void StartPlatform(plx::PlatformId platform);
   void StopPlatform(plx::PlatformId platform);
   PlatformStatus& StatusLocked(plx::PlatformId platform);
@@ -147,8 +148,7 @@ class ChatHub {
 
   mutable std::mutex dataLock_;  // guards every member below
   std::shared_ptr<const std::function<void()>> changed_;
-  std::deque<plx::ChatRow> rows_;
-  std::unordered_set<std::string_view> rowIds_;  // views of the ids held by rows_
+  RowStore rows_{kMaxRows};
   std::map<int32_t, PlatformStatus> statuses_;
   std::map<std::string, Echo, std::less<>> echoes_;
   ChatTargets targets_;
