@@ -77,7 +77,6 @@ void ChatHub::SetReaderEntry(PlatformId platform, ReaderEntry entry) {
 }
 
 void ChatHub::Notify() {
-  revision_.fetch_add(1);
   std::shared_ptr<const std::function<void()>> callback;
   std::shared_ptr<const Listeners> listeners;
   {
@@ -85,6 +84,11 @@ void ChatHub::Notify() {
     callback = changed_;
     listeners = listeners_;
   }
+  NotifyWith(callback);
+}
+
+void ChatHub::NotifyWith(const std::shared_ptr<const std::function<void()>>& callback) {
+  revision_.fetch_add(1);
   if (callback) (*callback)();
   if (listeners) {
     for (const auto& entry : *listeners) entry.second();
@@ -106,7 +110,8 @@ std::string ChatHub::EchoKey(std::string_view text) {
 }
 
 bool ChatHub::AddMessageLocked(plx::ChatMessage&& message) {
-  if (rowIds_.contains(message.id)) return false;
+  const uint64_t idHash = RowStore::HashId(message.id);
+  if (rows_.ContainsId(message.id, idHash)) return false;
 
   if (!echoes_.empty()) {
     const int64_t now = clock_.NowMs();
@@ -124,48 +129,38 @@ bool ChatHub::AddMessageLocked(plx::ChatMessage&& message) {
     }
   }
 
-  plx::ChatRow row;
-  static_cast<plx::ChatMessage&>(row) = std::move(message);
-  rows_.push_back(std::move(row));
-  rowIds_.insert(rows_.back().id);
-  while (rows_.size() > kMaxRows) {
-    rowIds_.erase(rows_.front().id);
-    rows_.pop_front();
-  }
+  rows_.Push(std::move(message), idHash);
   return true;
 }
 
 void ChatHub::AddMessage(plx::ChatMessage message) {
-  bool added;
+  std::shared_ptr<const std::function<void()>> callback;
   {
     std::lock_guard lock{dataLock_};
-    added = AddMessageLocked(std::move(message));
+    if (!AddMessageLocked(std::move(message))) return;
+    callback = changed_;
   }
-  if (added) Notify();
+  NotifyWith(callback);
 }
 
 void ChatHub::ApplyRemoval(const Removal& removal) {
   bool changed = false;
   {
     std::lock_guard lock{dataLock_};
-    for (plx::ChatRow& row : rows_) {
-      if (row.deleted || row.platform != removal.platform) continue;
-      bool hit = false;
-      switch (removal.kind) {
-        case RemovalKind::Message:
-          hit = !row.platformMessageId.empty() && row.platformMessageId == removal.id;
-          break;
-        case RemovalKind::Author:
-          hit = !row.authorId.empty() && row.authorId == removal.id;
-          break;
-        case RemovalKind::Chat:
-          hit = plx::IsViewerMessage(row);
-          break;
-      }
-      if (hit) {
-        row.deleted = true;
-        changed = true;
-      }
+    switch (removal.kind) {
+      case RemovalKind::Message:
+        changed = rows_.DeleteMessage(removal.platform, removal.id);
+        break;
+      case RemovalKind::Author:
+        changed = rows_.DeleteAuthor(removal.platform, removal.id);
+        break;
+      case RemovalKind::Chat:
+        rows_.ForEach([&removal](plx::ChatRow& row) {
+          if (!row.deleted && row.platform == removal.platform && plx::IsViewerMessage(row)) {
+            row.deleted = true;
+          }
+        });
+        break;
     }
   }
   if (removal.kind == RemovalKind::Chat) {
@@ -189,7 +184,10 @@ void ChatHub::PostSystemLine(PlatformId platform, std::string text) {
 
 std::vector<plx::ChatRow> ChatHub::Snapshot() const {
   std::lock_guard lock{dataLock_};
-  return {rows_.begin(), rows_.end()};
+  std::vector<plx::ChatRow> rows;
+  rows.reserve(rows_.Size());
+  rows_.ForEach([&rows](const plx::ChatRow& row) { rows.push_back(row); });
+  return rows;
 }
 
 // --- Statuses and ids ---

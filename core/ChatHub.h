@@ -3,7 +3,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,7 +11,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -21,6 +19,7 @@
 #include "core/Clock.h"
 #include "core/Closable.h"
 #include "core/PlatformStatus.h"
+#include "core/RowStore.h"
 
 namespace vlo {
 
@@ -136,6 +135,8 @@ class ChatHub {
 
   static size_t Slot(plx::PlatformId platform);
   void Notify();
+  // Notify with the callback already copied under the data lock.
+  void NotifyWith(const std::shared_ptr<const std::function<void()>>& callback);
   void StartPlatform(plx::PlatformId platform);
   void StopPlatform(plx::PlatformId platform);
   PlatformStatus& StatusLocked(plx::PlatformId platform);
@@ -156,8 +157,7 @@ class ChatHub {
   using Listeners = std::vector<std::pair<uint64_t, std::function<void()>>>;
   std::shared_ptr<const Listeners> listeners_;  // replaced, never changed in place
   uint64_t nextListener_{1};
-  std::deque<plx::ChatRow> rows_;
-  std::unordered_set<std::string_view> rowIds_;  // views of the ids held by rows_
+  RowStore rows_{kMaxRows};
   std::map<int32_t, PlatformStatus> statuses_;
   std::map<std::string, Echo, std::less<>> echoes_;
   ChatTargets targets_;

@@ -48,18 +48,47 @@ int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
   return era * 146097 + doe - 719468;
 }
 
+// The fields of the usual exact form "YYYY-MM-DDTHH:MM:SS" not followed by a digit, read
+// directly; the general reading below gives the same fields for it.
+bool ReadPlainDateTime(std::string_view text, int (&fields)[6]) {
+  constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd";
+  if (text.size() < kShape.size()) return false;
+  if (text.size() > kShape.size() && text[kShape.size()] >= '0' && text[kShape.size()] <= '9') {
+    return false;
+  }
+  int field{0};
+  int value{0};
+  for (size_t i = 0; i < kShape.size(); ++i) {
+    const char c = text[i];
+    if (kShape[i] == 'd') {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    } else {
+      if (c != kShape[i]) return false;
+      fields[field++] = value;
+      value = 0;
+    }
+  }
+  fields[field] = value;
+  return true;
+}
+
 }  // namespace
 
 int64_t ParseIsoTimeMs(std::string_view text) {
-  // sscanf needs a terminated buffer; the date part is short, so copy a bounded prefix.
-  char buf[64];
-  const size_t n = std::min(text.size(), sizeof buf - 1);
-  std::copy_n(text.data(), n, buf);
-  buf[n] = '\0';
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  if (std::sscanf(buf, "%d-%d-%dT%d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6) {
-    return 0;
+  int fields[6]{};
+  if (!ReadPlainDateTime(text, fields)) {
+    // sscanf needs a terminated buffer; the date part is short, so copy a bounded prefix.
+    char buf[64];
+    const size_t n = std::min(text.size(), sizeof buf - 1);
+    std::copy_n(text.data(), n, buf);
+    buf[n] = '\0';
+    if (std::sscanf(buf, "%d-%d-%dT%d:%d:%d", &fields[0], &fields[1], &fields[2], &fields[3],
+                    &fields[4], &fields[5]) != 6) {
+      return 0;
+    }
   }
+  const auto [year, month, day, hour, minute, second] = fields;
   const int64_t seconds = DaysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 +
                           int64_t{minute} * 60 + second;
   if (seconds < 0) return 0;

@@ -14,6 +14,11 @@ std::string_view KickEventLeaf(std::string_view eventName) {
 }
 
 KickEvent ParseKickEvent(std::string_view frame, int64_t nowMs) {
+  if (auto event = ParseKickChatFrame(frame, nowMs)) return std::move(*event);
+  return ParseKickEventDom(frame, nowMs);
+}
+
+KickEvent ParseKickEventDom(std::string_view frame, int64_t nowMs) {
   KickEvent result;
   Json doc = json::ParseAny(frame);
   if (!doc.is_object()) return result;

@@ -25,8 +25,15 @@ struct KickEvent {
 };
 
 // Decodes one text frame; never throws. A frame that is not a JSON object gives an empty event.
-// `nowMs` is the receipt time, used for fallback ids and timestamps.
+// `nowMs` is the receipt time, used for fallback ids and timestamps. A chat message frame of the
+// usual shape is read by a fast reader; any other frame, and any frame on which the two readers
+// could judge differently, by ParseKickEventDom.
 KickEvent ParseKickEvent(std::string_view frame, int64_t nowMs);
+// The same through a whole document tree: the reference for every frame.
+KickEvent ParseKickEventDom(std::string_view frame, int64_t nowMs);
+// The fast reader alone: the event of a chat message frame of the usual shape, or nothing when
+// the frame needs ParseKickEventDom.
+std::optional<KickEvent> ParseKickChatFrame(std::string_view frame, int64_t nowMs);
 
 // The part of an event name after its last backslash ("App\Events\ChatMessageEvent" gives
 // "ChatMessageEvent"); the whole name when it has none. Kick event names are matched on this.

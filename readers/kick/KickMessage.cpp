@@ -15,14 +15,13 @@ using plx::PlatformId;
 
 constexpr std::string_view kMarker = "[emote:";
 
-// The member as text (a string, or an integer as decimal), moved out of `object` when it is a
-// string; empty otherwise.
-std::string TakeText(Json& object, std::string_view key) {
-  if (!object.is_object()) return {};
-  const auto it = object.find(key);
-  if (it == object.end()) return {};
-  if (it->is_string()) return std::move(it->get_ref<std::string&>());
-  return json::AsText(*it).value_or(std::string{});
+// The member as text (a string, or an integer as decimal, kept in `number`); empty otherwise.
+std::string_view TextOf(const Json& object, std::string_view key, std::string& number) {
+  const Json* value = json::Find(object, key);
+  if (!value) return {};
+  if (value->is_string()) return value->get_ref<const std::string&>();
+  number = json::AsText(*value).value_or(std::string{});
+  return number;
 }
 
 // Reads the markers of one text left to right: for each "[emote:" the first ":" and the first
@@ -85,14 +84,13 @@ void AddEmoteTags(std::string_view content, std::vector<std::string>& tags) {
   }
 }
 
-// The role tag for one Kick badge type; empty for types that carry no role.
-std::string_view RoleTag(std::string_view type) {
+}  // namespace
+
+std::string_view KickRoleTag(std::string_view type) {
   if (type == "broadcaster" || type == "moderator" || type == "vip") return type;
   if (type == "subscriber" || type == "founder" || type == "og") return "subscriber";
   return {};
 }
-
-}  // namespace
 
 std::string ReplaceKickEmoteMarkup(std::string_view content) {
   std::string out;
@@ -117,45 +115,56 @@ std::string ReplaceKickEmoteMarkup(std::string_view content) {
 }
 
 std::optional<ChatMessage> BuildKickMessage(Json& payload, int64_t nowMs) {
-  const std::string content = TakeText(payload, "content");
-  std::string text = ReplaceKickEmoteMarkup(content);
-  if (text.empty()) text = TakeText(payload, "message");
+  KickMessageFields f;
+  f.content = TextOf(payload, "content", f.numbers[0]);
+  f.message = TextOf(payload, "message", f.numbers[1]);
+  const Json* sender = json::Find(payload, "sender");
+  if (sender && sender->is_object()) {
+    f.username = TextOf(*sender, "username", f.numbers[2]);
+    f.slug = TextOf(*sender, "slug", f.numbers[3]);
+    f.senderId = TextOf(*sender, "id", f.numbers[4]);
+    const Json& identity = json::ObjectMember(*sender, "identity");
+    for (const Json& badge : json::ArrayMember(identity, "badges")) {
+      const Json* type = json::Find(badge, "type");
+      if (!type || !type->is_string()) continue;
+      const std::string_view tag = KickRoleTag(type->get_ref<const std::string&>());
+      if (!tag.empty()) f.roleTags.push_back(tag);
+    }
+    if (const Json* value = json::Find(identity, "color"); value && value->is_string()) {
+      f.color = value->get_ref<const std::string&>();
+    }
+  }
+  f.id = TextOf(payload, "id", f.numbers[5]);
+  if (const Json* created = json::Find(payload, "created_at"); created && created->is_string()) {
+    f.createdAt = created->get_ref<const std::string&>();
+  }
+  return AssembleKickMessage(f, nowMs);
+}
 
-  Json& sender = payload.is_object() ? payload["sender"] : payload;
-  std::string author = TakeText(sender, "username");
-  if (author.empty()) author = TakeText(sender, "slug");
+std::optional<ChatMessage> AssembleKickMessage(const KickMessageFields& f, int64_t nowMs) {
+  std::string text = ReplaceKickEmoteMarkup(f.content);
+  if (text.empty()) text = f.message;
+  const std::string_view author = f.username.empty() ? f.slug : f.username;
   if (text.empty() || author.empty()) return std::nullopt;
 
   ChatMessage message;
   message.platform = PlatformId::Kick;
-  message.authorId = TakeText(sender, "id");
+  message.authorId = f.senderId;
+  message.tags.reserve(f.roleTags.size() + 2);
+  for (const std::string_view tag : f.roleTags) message.tags.emplace_back(tag);
+  if (f.color.size() == 7 && f.color[0] == '#') message.tags.emplace_back("color=").append(f.color);
+  AddEmoteTags(f.content, message.tags);
 
-  std::string color;
-  const Json& identity = json::ObjectMember(sender, "identity");
-  for (const Json& badge : json::ArrayMember(identity, "badges")) {
-    const Json* type = json::Find(badge, "type");
-    if (!type || !type->is_string()) continue;
-    const std::string_view tag = RoleTag(type->get_ref<const std::string&>());
-    if (!tag.empty()) message.tags.emplace_back(tag);
-  }
-  if (const Json* value = json::Find(identity, "color"); value && value->is_string()) {
-    const auto& text = value->get_ref<const std::string&>();
-    if (text.size() == 7 && text[0] == '#') message.tags.push_back("color=" + text);
-  }
-  AddEmoteTags(content, message.tags);
-
-  message.platformMessageId = TakeText(payload, "id");
+  message.platformMessageId = f.id;
   if (message.platformMessageId.empty()) {
-    message.id = "kick-" + std::to_string(nowMs) + "-" + author;
+    message.id.append("kick-").append(std::to_string(nowMs)).append("-").append(author);
   } else {
-    message.id = "kick-" + message.platformMessageId;
+    message.id.reserve(5 + f.id.size());
+    message.id.append("kick-").append(f.id);
   }
-  message.author = std::move(author);
+  message.author = author;
   message.body = std::move(text);
-  const Json* created = json::Find(payload, "created_at");
-  const int64_t createdMs = created && created->is_string()
-                                ? plx::ParseIsoTimeMs(created->get_ref<const std::string&>())
-                                : 0;
+  const int64_t createdMs = f.createdAt.empty() ? 0 : plx::ParseIsoTimeMs(f.createdAt);
   message.timestampMs = createdMs != 0 ? createdMs : nowMs;
   return message;
 }

@@ -8,11 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "alerts/AddAlert.h"
-#include "alerts/AlertDecoders.h"
 #include "net/Http.h"
 #include "net/WebSocketClient.h"
-#include "readers/kick/KickEvent.h"
+#include "readers/kick/KickFrame.h"
 #include "readers/kick/KickPing.h"
 #include "readers/kick/KickRequests.h"
 #include "readers/kick/KickTrouble.h"
@@ -207,7 +205,7 @@ void KickReader::ReadFrames(plx::WebSocketClient& socket, const std::string& cha
   while (hub_.IsWanted(kKick) && socket.ReceiveMessage(frame)) {
     heard.fetch_add(1, std::memory_order_relaxed);
     const int64_t now = clock.NowMs();
-    KickEvent event = ParseKickEvent(frame, now);
+    const KickEvent event = HandleKickFrame(hub_, frame, now);
     if (event.event == "pusher:ping") {
       socket.SendText(kPusherPongFrame);
     } else if (event.event == "pusher_internal:subscription_succeeded") {
@@ -219,14 +217,6 @@ void KickReader::ReadFrames(plx::WebSocketClient& socket, const std::string& cha
       hub_.PostSystemLine(kKick, "Connected to " + channel);
     } else if (event.event == "pusher:error") {
       hub_.PostSystemLine(kKick, "Kick chat error: " + event.dataText);
-    } else if (event.event.starts_with("pusher")) {
-      continue;
-    } else if (event.message) {
-      hub_.AddMessage(std::move(*event.message));
-    } else if (event.removal) {
-      hub_.ApplyRemoval(*event.removal);
-    } else if (!event.event.empty() && !event.payload.is_null()) {
-      if (auto alert = DecodeKickAlert(event.event, event.payload, now)) AddAlert(hub_, *alert);
     }
   }
 }

@@ -17,11 +17,18 @@ struct IrcTag {
 
 // One parsed IRC line: IRCv3 tags (values unescaped, later duplicates replacing earlier values,
 // kept in first-appearance order), the source prefix without its ":", the command, the middle
-// parameters and the trailing parameter. The message owns its text in one buffer; the views it
-// hands out stay valid while it lives unchanged. Tags are found by a linear scan: a line has a
-// couple of dozen at most.
+// parameters and the trailing parameter. The parts are views into the parsed line, except tag
+// values that held escapes, which are unescaped into a buffer of the message. The line is the
+// caller's for ParseIrcLine(line, out), so its views stay valid while both live unchanged; the
+// message from ParseIrcLine(line) keeps a copy of the line and stands alone.
 class IrcMessage {
  public:
+  IrcMessage() = default;
+  IrcMessage(const IrcMessage& other);
+  IrcMessage(IrcMessage&& other) noexcept;
+  IrcMessage& operator=(const IrcMessage& other);
+  IrcMessage& operator=(IrcMessage&& other) noexcept;
+
   std::string_view Tag(std::string_view key) const;  // empty when absent
   bool HasTag(std::string_view key) const;
   size_t TagCount() const { return tags_.size(); }
@@ -39,27 +46,41 @@ class IrcMessage {
 
  private:
   friend bool ParseIrcLine(std::string_view line, IrcMessage& out);
+  friend std::optional<IrcMessage> ParseIrcLine(std::string_view line);
+  friend class TagScanner;
+  // A part of the line, or with kUnescaped set in `pos` a part of `unescaped_`.
   struct Span {
     uint32_t pos{0};
     uint32_t len{0};
   };
-  std::string_view View(Span span) const { return {text_.data() + span.pos, span.len}; }
+  static constexpr uint32_t kUnescaped = uint32_t{1} << 31;
+  std::string_view View(Span span) const {
+    return (span.pos & kUnescaped) != 0
+               ? std::string_view{unescaped_.data() + (span.pos & ~kUnescaped), span.len}
+               : std::string_view{line_ + span.pos, span.len};
+  }
   const std::pair<Span, Span>* FindTag(std::string_view key) const;
   void Clear();
 
-  std::string text_;  // unescaped tag keys and values, then the rest of the line
-  boost::container::small_vector<std::pair<Span, Span>, 24> tags_;
+  const char* line_{nullptr};  // the parsed line: the caller's, or owned_'s
+  std::string owned_;          // the line, for a message that stands alone
+  std::string unescaped_;      // tag values that held escapes, unescaped
+  boost::container::small_vector<std::pair<Span, Span>, 32> tags_;
   boost::container::small_vector<Span, 4> params_;
   Span prefix_;
   Span command_;
   Span trailing_;
   bool hasTrailing_{false};
+  bool ownsLine_{false};
 };
 
 // Parses one line; trailing CR and LF are ignored. Nothing for an empty line, tags without a
-// following space, a prefix without a following space, or a missing command.
+// following space, a prefix without a following space, or a missing command. The message keeps
+// a copy of the line.
 std::optional<IrcMessage> ParseIrcLine(std::string_view line);
-// Same into an existing message, reusing its storage (the hot path); false when invalid.
+// Same into an existing message, reusing its storage (the hot path: no allocation once the
+// message has seen a line with as many escapes and tags); false when invalid. The message's
+// views point into `line`, which must outlive their use.
 bool ParseIrcLine(std::string_view line, IrcMessage& out);
 
 }  // namespace vlo

@@ -35,35 +35,86 @@ int64_t SentTime(std::string_view sentTs, int64_t nowMs) {
   return value;
 }
 
+// The tags a row is built from, found in one pass over the line's tags.
+struct RowTags {
+  std::string_view id;
+  std::string_view userId;
+  std::string_view displayName;
+  std::string_view sentTs;
+  std::string_view badges;
+  std::string_view color;
+  std::string_view emotes;
+  std::string_view firstMsg;
+};
+
+RowTags ReadRowTags(const IrcMessage& m) {
+  RowTags t;
+  for (size_t i = 0; i < m.TagCount(); ++i) {
+    const auto [key, value] = m.TagAt(i);
+    switch (key.size()) {
+      case 2:
+        if (key == "id") t.id = value;
+        break;
+      case 5:
+        if (key == "color") t.color = value;
+        break;
+      case 6:
+        if (key == "badges") {
+          t.badges = value;
+        } else if (key == "emotes") {
+          t.emotes = value;
+        }
+        break;
+      case 7:
+        if (key == "user-id") t.userId = value;
+        break;
+      case 9:
+        if (key == "first-msg") t.firstMsg = value;
+        break;
+      case 11:
+        if (key == "tmi-sent-ts") t.sentTs = value;
+        break;
+      case 12:
+        if (key == "display-name") t.displayName = value;
+        break;
+      default:
+        break;
+    }
+  }
+  return t;
+}
+
 plx::ChatMessage BuildRow(const IrcMessage& m, std::string_view login, std::string_view text,
                           bool action, int64_t nowMs) {
+  const RowTags t = ReadRowTags(m);
   plx::ChatMessage row;
   row.platform = plx::PlatformId::Twitch;
-  const std::string_view messageId = m.Tag("id");
-  row.platformMessageId = messageId;
-  if (!messageId.empty()) {
-    row.id.reserve(3 + messageId.size());
-    row.id.append("tw-").append(messageId);
+  row.platformMessageId = t.id;
+  if (!t.id.empty()) {
+    row.id.reserve(3 + t.id.size());
+    row.id.append("tw-").append(t.id);
   } else {
     row.id.append("tw-").append(std::to_string(nowMs)).append("-").append(login);
   }
-  row.authorId = m.Tag("user-id");
-  const std::string_view displayName = m.Tag("display-name");
-  row.author = displayName.empty() ? login : displayName;
+  row.authorId = t.userId;
+  row.author = t.displayName.empty() ? login : t.displayName;
   row.body = text;
-  row.timestampMs = SentTime(m.Tag("tmi-sent-ts"), nowMs);
+  row.timestampMs = SentTime(t.sentTs, nowMs);
 
-  const std::string_view badges = m.Tag("badges");
-  const std::string_view color = m.Tag("color");
-  const std::string_view emotes = m.Tag("emotes");
-  row.tags.reserve(4 + static_cast<size_t>(std::count(badges.begin(), badges.end(), ',')));
-  AppendBadgeTags(badges, row.tags);
-  if (m.Tag("first-msg") == "1") row.tags.emplace_back("first");
+  row.tags.reserve(4 + static_cast<size_t>(std::count(t.badges.begin(), t.badges.end(), ',')));
+  AppendBadgeTags(t.badges, row.tags);
+  if (t.firstMsg == "1") row.tags.emplace_back("first");
   if (action) row.tags.emplace_back("action");
-  if (color.size() == 7 && color.front() == '#') row.tags.emplace_back("color=").append(color);
+  if (t.color.size() == 7 && t.color.front() == '#') {
+    row.tags.emplace_back("color=").append(t.color);
+  }
   // An action keeps its emote positions: the service counts them inside the ACTION wrapper,
   // which is exactly the body.
-  if (!emotes.empty()) row.tags.emplace_back("emotes=").append(emotes);
+  if (!t.emotes.empty()) {
+    std::string& tag = row.tags.emplace_back();
+    tag.reserve(7 + t.emotes.size());
+    tag.append("emotes=").append(t.emotes);
+  }
   return row;
 }
 

@@ -6,11 +6,9 @@
 #include <cstring>
 #include <utility>
 
-#include "alerts/AddAlert.h"
-#include "alerts/AlertDecoders.h"
 #include "core/TextRules.h"
 #include "net/Http.h"
-#include "readers/twitch/TwitchParsers.h"
+#include "readers/twitch/TwitchLine.h"
 #include "readers/twitch/TwitchReader.h"
 #include "readers/twitch/TwitchWatchdog.h"
 
@@ -133,35 +131,30 @@ void TwitchSession::HandleMessage(std::string_view frame) {
 
 void TwitchSession::HandleLine(std::string_view line) {
   IrcMessage& m = scratch_;
-  if (!ParseIrcLine(line, m)) return;
-  const std::string_view command = m.Command();
-  if (command == "PRIVMSG") {
-    const int64_t now = hub_.GetClock().NowMs();
-    // Only a line with a "bits" tag can be a cheer; skip the decoder for the rest.
-    if (!m.Tag("bits").empty()) {
-      if (auto alert = DecodeTwitchAlert(line, now)) AddAlert(hub_, *alert);
-    }
-    if (auto row = ParseTwitchPrivmsg(m, now)) hub_.AddMessage(std::move(*row));
-  } else if (command == "PING") {
-    Send("PONG :" + std::string{m.Trailing()});
-  } else if (command == "USERNOTICE") {
-    const int64_t now = hub_.GetClock().NowMs();
-    if (auto alert = DecodeTwitchAlert(line, now)) AddAlert(hub_, *alert);
-    if (auto row = ParseTwitchAnnouncement(m, now)) hub_.AddMessage(std::move(*row));
-  } else if (command == "CLEARMSG" || command == "CLEARCHAT") {
-    if (auto removal = ParseTwitchClear(m)) hub_.ApplyRemoval(*removal);
-  } else if (command == "ROOMSTATE") {
-    OnRoomState(m);
-  } else if (command == "NOTICE") {
-    const std::string_view text = m.Trailing();
-    if (text.find("Login authentication failed") != std::string_view::npos ||
-        text.find("Improperly formatted auth") != std::string_view::npos) {
-      authFailed_ = true;
-    } else if (!text.empty()) {
-      hub_.PostSystemLine(kTwitch, std::string{text});
-    }
-  } else if (command == "RECONNECT") {
-    reconnectRequested_ = true;
+  switch (HandleTwitchLine(hub_, line, m)) {
+    case TwitchLineAction::None:
+      break;
+    case TwitchLineAction::Ping:
+      Send("PONG :" + std::string{m.Trailing()});
+      break;
+    case TwitchLineAction::RoomState:
+      OnRoomState(m);
+      break;
+    case TwitchLineAction::Notice:
+      OnNotice(m.Trailing());
+      break;
+    case TwitchLineAction::Reconnect:
+      reconnectRequested_ = true;
+      break;
+  }
+}
+
+void TwitchSession::OnNotice(std::string_view text) {
+  if (text.find("Login authentication failed") != std::string_view::npos ||
+      text.find("Improperly formatted auth") != std::string_view::npos) {
+    authFailed_ = true;
+  } else if (!text.empty()) {
+    hub_.PostSystemLine(kTwitch, std::string{text});
   }
 }
 

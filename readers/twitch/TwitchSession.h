@@ -30,6 +30,7 @@ class TwitchSession {
   void HandleMessage(std::string_view frame);
   void HandleLine(std::string_view line);
   void OnRoomState(const IrcMessage& m);
+  void OnNotice(std::string_view text);
   void Send(std::string_view text);
 
   ChatHub& hub_;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <deque>
+#include <random>
 #include <thread>
 
 #include "core/ChatHub.h"
@@ -127,6 +130,47 @@ TEST_F(HubTest, RemovalKinds) {
 
   hub.ApplyRemoval({RemovalKind::Chat, PlatformId::YouTube, ""});  // nothing to clear: line anyway
   EXPECT_EQ(hub.Snapshot().back().platform, PlatformId::YouTube);
+}
+
+// Removals by message and by author against the rule applied row by row, over traffic that
+// crosses the bound many times: shared message ids, authors on several platforms, rows that leave
+// while newer rows of the same author or message stay, ids re-added after they left.
+TEST_F(HubTest, RemovalsAcrossTheBoundMatchAScanOfEveryRow) {
+  std::deque<plx::ChatRow> model;
+  std::mt19937 random{20250101};
+  const auto pick = [&random](int n) { return static_cast<int>(random() % n); };
+  const PlatformId platforms[] = {PlatformId::Twitch, PlatformId::Kick, PlatformId::YouTube};
+  for (int step = 0; step < 6000; ++step) {
+    if (pick(4) != 0) {
+      // An id from a range about twice the bound, so that evicted ids come back.
+      ChatMessage m = Viewer("id-" + std::to_string(pick(2200)), platforms[pick(3)], "hi",
+                             pick(5) == 0 ? "" : "u" + std::to_string(pick(40)),
+                             pick(5) == 0 ? "" : "m" + std::to_string(pick(300)));
+      const bool known = std::any_of(model.begin(), model.end(),
+                                     [&m](const plx::ChatRow& row) { return row.id == m.id; });
+      if (!known) {
+        plx::ChatRow row;
+        static_cast<ChatMessage&>(row) = m;
+        model.push_back(row);
+        if (model.size() > ChatHub::kMaxRows) model.pop_front();
+      }
+      hub.AddMessage(std::move(m));
+    } else {
+      const bool byAuthor = pick(2) == 0;
+      const Removal removal{
+          byAuthor ? RemovalKind::Author : RemovalKind::Message, platforms[pick(3)],
+          byAuthor ? "u" + std::to_string(pick(40)) : "m" + std::to_string(pick(300))};
+      for (plx::ChatRow& row : model) {
+        const std::string& key = byAuthor ? row.authorId : row.platformMessageId;
+        if (row.platform == removal.platform && key == removal.id) row.deleted = true;
+      }
+      hub.ApplyRemoval(removal);
+    }
+    if (step % 500 == 499) {
+      ASSERT_EQ(hub.Snapshot(), std::vector<plx::ChatRow>(model.begin(), model.end()))
+          << "after step " << step;
+    }
+  }
 }
 
 TEST_F(HubTest, StatusesDefaultAndKeepOtherFields) {

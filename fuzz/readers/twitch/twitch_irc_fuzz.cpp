@@ -3,15 +3,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "alerts/AlertDecoders.h"
 #include "readers/twitch/IrcMessage.h"
+#include "readers/twitch/TwitchLine.h"
 #include "readers/twitch/TwitchParsers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view frame{reinterpret_cast<const char*>(data), size};
   vlo::IrcMessage scratch;
+  vlo::IrcMessage lineScratch;
   while (!frame.empty()) {
     const size_t end = frame.find('\n');
     const std::string_view line = frame.substr(0, end);
@@ -23,9 +26,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();  // the line ending never reaches an alert
     }
     const bool parsed = vlo::ParseIrcLine(line, scratch);
-    const auto fresh = vlo::ParseIrcLine(line);
+    auto fresh = vlo::ParseIrcLine(line);
     if (parsed != fresh.has_value() || (parsed && !(*fresh == scratch))) std::abort();
-    if (!parsed) continue;
+    const auto result = vlo::ReadTwitchLine(line, 1, lineScratch);
+    if (!parsed) {
+      if (result.row || result.removal || result.action != vlo::TwitchLineAction::None)
+        std::abort();
+      continue;
+    }
+    if (result.row != vlo::ParseTwitchPrivmsg(scratch, 1) &&
+        result.row != vlo::ParseTwitchAnnouncement(scratch, 1)) {
+      std::abort();  // the per-line work builds the same row
+    }
+    std::optional<vlo::IrcMessage> moved = std::move(*fresh);  // a copy of the line moves along
+    const vlo::IrcMessage copy = *moved;
+    if (!(*moved == scratch) || !(copy == scratch)) std::abort();
     for (size_t i = 0; i < scratch.TagCount(); ++i) {
       for (size_t j = i + 1; j < scratch.TagCount(); ++j) {
         if (scratch.TagAt(i).key == scratch.TagAt(j).key) std::abort();  // keys are unique

@@ -233,5 +233,72 @@ TEST(KickEventTest, LeafIsTextAfterLastBackslash) {
   EXPECT_EQ(KickEventLeaf("a\\"), "");
 }
 
+// The fast chat frame reader answers only where it must agree with the general decoder, and
+// leaves the rest to it; either way the frame decoder gives the general decoder's event.
+TEST(KickEventTest, FastReaderAgreesOrStandsAside) {
+  enum Fast { kDeclines, kAnswers, kEither };
+  struct Case {
+    const char* name;
+    std::string dataText;
+    Fast fast;
+  };
+  const std::string deep = std::string(70, '[') + std::string(70, ']');
+  const std::vector<Case> cases = {
+      {"usual", R"({"id":"a","content":"hi","sender":{"username":"Sam","id":7}})", kAnswers},
+      {"repeated names: the last wins",
+       R"({"content":"one","content":"two","sender":{"username":"A","username":"B"}})", kAnswers},
+      {"surrogate pair", R"({"content":"\ud83d\udc10","sender":{"username":"S"}})", kAnswers},
+      {"lone low surrogate", R"({"content":"\udc10 x","sender":{"username":"S"}})", kDeclines},
+      {"lone high surrogate", R"({"content":"\ud83d x","sender":{"username":"S"}})", kDeclines},
+      {"raw control character", "{\"content\":\"a\tb\",\"sender\":{\"username\":\"S\"}}",
+       kDeclines},
+      {"escaped control character", R"({"content":"a\tb","sender":{"username":"S"}})", kAnswers},
+      {"fraction id", R"({"id":1.5,"content":"x","sender":{"username":"S"}})", kDeclines},
+      {"negative zero id", R"({"id":-0,"content":"x","sender":{"username":"S"}})", kEither},
+      {"id past 64 bits",
+       R"({"id":123456789012345678901234,"content":"x","sender":{"username":"S"}})", kDeclines},
+      {"largest unsigned id",
+       R"({"id":18446744073709551615,"content":"x","sender":{"username":"S","id":-4}})", kAnswers},
+      {"deep member", R"({"x":)" + deep + R"(,"content":"x","sender":{"username":"S"}})",
+       kDeclines},
+      {"time with fraction",
+       R"({"content":"x","created_at":"2025-01-01T12:00:00.5+00:00","sender":{"slug":"s"}})",
+       kAnswers},
+      {"odd badges",
+       R"({"content":"x","sender":{"username":"S","identity":{"color":"#ABCDEF","badges":[1,{"type":2},{"type":"vip"},{"type":"og","type":"moderator"}]}}})",
+       kAnswers},
+      {"no author", R"({"content":"x","sender":{"username":""}})", kAnswers},
+      {"payload not an object", R"(["content"])", kDeclines},
+      {"payload not JSON", R"({"content":)", kDeclines},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string frame =
+        json::Dump({{"event", "App\\Events\\ChatMessageEvent"}, {"data", c.dataText}});
+    const KickEvent reference = ParseKickEventDom(frame, kNow);
+    EXPECT_EQ(ParseKickEvent(frame, kNow), reference);
+    const auto fast = ParseKickChatFrame(frame, kNow);
+    if (c.fast != kEither) {
+      EXPECT_EQ(fast.has_value(), c.fast == kAnswers);
+    }
+    if (fast) {
+      EXPECT_EQ(*fast, reference);
+    }
+  }
+  // Spot checks of the general decoder's verdicts that the fast reader reproduces.
+  const auto body = [](std::string dataText) {
+    const std::string frame = json::Dump({{"event", "chat.message.sent"}, {"data", dataText}});
+    const KickEvent event = ParseKickEvent(frame, kNow);
+    return event.message ? event.message->author + ": " + event.message->body : std::string{};
+  };
+  EXPECT_EQ(body(cases[1].dataText), "B: two");
+  EXPECT_EQ(body(cases[3].dataText), "");
+  // A data member that is an object is read by the general decoder alone.
+  const std::string objectData =
+      R"({"event":"App\\Events\\ChatMessageEvent","data":{"content":"x","sender":{"username":"S"}}})";
+  EXPECT_FALSE(ParseKickChatFrame(objectData, kNow));
+  ASSERT_TRUE(ParseKickEvent(objectData, kNow).message);
+}
+
 }  // namespace
 }  // namespace vlo

@@ -115,5 +115,43 @@ TEST(IrcMessage, ReusedMessageForgetsThePreviousLine) {
   EXPECT_EQ(copy->Trailing(), "t");
 }
 
+// The tag section is read sixteen bytes at a time: every split byte, escape and duplicate is
+// tried at each offset of a block by shifting it behind a padding tag of growing length.
+TEST(IrcMessage, TagsReadTheSameAtEveryOffset) {
+  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
+      cases = {
+          {"k=a\\sb\\:c;e=;f;k=z\\", {{"k", "z"}, {"e", ""}, {"f", ""}}},
+          {"x=1=2;;y\\=3;x\\s=q", {{"x", "1=2"}, {"y\\", "3"}, {"x\\s", "q"}}},
+          {"d=\\;d=\\n\\r\\q;=v", {{"d", "\n\rq"}, {"", "v"}}},
+      };
+  for (const auto& [tags, expected] : cases) {
+    for (size_t pad = 0; pad < 40; ++pad) {
+      const std::string line =
+          "@pad=" + std::string(pad, 'p') + ";" + tags + " :n!n@n PRIVMSG #c :hi";
+      SCOPED_TRACE(line);
+      IrcMessage m;
+      ASSERT_TRUE(ParseIrcLine(line, m));
+      ASSERT_EQ(m.TagCount(), expected.size() + 1);
+      EXPECT_EQ(m.TagAt(0).value, std::string(pad, 'p'));
+      for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(m.TagAt(i + 1).key, expected[i].first);
+        EXPECT_EQ(m.TagAt(i + 1).value, expected[i].second);
+      }
+      EXPECT_EQ(m.Trailing(), "hi");
+      EXPECT_EQ(m, *ParseIrcLine(line));
+    }
+  }
+}
+
+TEST(IrcMessage, StandAloneMessageSurvivesMovesOfItsShortCopy) {
+  auto original = ParseIrcLine("@a=b\\sc X :y");  // short enough to live inside the string
+  std::vector<IrcMessage> moved;
+  moved.push_back(std::move(*original));
+  moved.reserve(8);  // moves the message again
+  EXPECT_EQ(moved[0].Tag("a"), "b c");
+  EXPECT_EQ(moved[0].Command(), "X");
+  EXPECT_EQ(moved[0].Trailing(), "y");
+}
+
 }  // namespace
 }  // namespace vlo
