@@ -77,21 +77,19 @@ void ChatHub::SetReaderEntry(PlatformId platform, ReaderEntry entry) {
 }
 
 void ChatHub::Notify() {
-  std::shared_ptr<const std::function<void()>> callback;
-  std::shared_ptr<const Listeners> listeners;
+  Observers observers;
   {
     std::lock_guard lock{dataLock_};
-    callback = changed_;
-    listeners = listeners_;
+    observers = ObserversLocked();
   }
-  NotifyWith(callback);
+  NotifyWith(observers);
 }
 
-void ChatHub::NotifyWith(const std::shared_ptr<const std::function<void()>>& callback) {
+void ChatHub::NotifyWith(const Observers& observers) {
   revision_.fetch_add(1);
-  if (callback) (*callback)();
-  if (listeners) {
-    for (const auto& entry : *listeners) entry.second();
+  if (observers.callback) (*observers.callback)();
+  if (observers.listeners) {
+    for (const auto& entry : *observers.listeners) entry.second();
   }
 }
 
@@ -134,13 +132,13 @@ bool ChatHub::AddMessageLocked(plx::ChatMessage&& message) {
 }
 
 void ChatHub::AddMessage(plx::ChatMessage message) {
-  std::shared_ptr<const std::function<void()>> callback;
+  Observers observers;
   {
     std::lock_guard lock{dataLock_};
     if (!AddMessageLocked(std::move(message))) return;
-    callback = changed_;
+    observers = ObserversLocked();
   }
-  NotifyWith(callback);
+  NotifyWith(observers);
 }
 
 void ChatHub::ApplyRemoval(const Removal& removal) {

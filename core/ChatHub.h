@@ -135,8 +135,15 @@ class ChatHub {
 
   static size_t Slot(plx::PlatformId platform);
   void Notify();
-  // Notify with the callback already copied under the data lock.
-  void NotifyWith(const std::shared_ptr<const std::function<void()>>& callback);
+  using Listeners = std::vector<std::pair<uint64_t, std::function<void()>>>;
+  struct Observers {
+    std::shared_ptr<const std::function<void()>> callback;
+    std::shared_ptr<const Listeners> listeners;
+  };
+  // Under the data lock.
+  Observers ObserversLocked() const { return {changed_, listeners_}; }
+  // Notify with the observers already copied under the data lock.
+  void NotifyWith(const Observers& observers);
   void StartPlatform(plx::PlatformId platform);
   void StopPlatform(plx::PlatformId platform);
   PlatformStatus& StatusLocked(plx::PlatformId platform);
@@ -154,7 +161,6 @@ class ChatHub {
 
   mutable std::mutex dataLock_;  // guards every member below
   std::shared_ptr<const std::function<void()>> changed_;
-  using Listeners = std::vector<std::pair<uint64_t, std::function<void()>>>;
   std::shared_ptr<const Listeners> listeners_;  // replaced, never changed in place
   uint64_t nextListener_{1};
   RowStore rows_{kMaxRows};

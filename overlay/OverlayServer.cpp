@@ -1,20 +1,7 @@
 #include "overlay/OverlayServer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <atomic>
-#include <chrono>
-#include <deque>
-#include <fstream>
-#include <map>
-#include <mutex>
-#include <optional>
-#include <set>
-#include <thread>
-#include <unordered_set>
-#include <utility>
-#include <vector>
-
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -22,7 +9,19 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "core/ChatHub.h"
 #include "emotes/EmoteRegistry.h"
@@ -60,7 +59,8 @@ std::string_view ImageType(std::string_view bytes) {
 
 bool SameText(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -154,8 +154,9 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
     parser_->header_limit(kMaxHeadBytes);
     parser_->body_limit(0);
     stream_.expires_after(timeout);
-    http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRequest(ec); });
+    http::async_read(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRequest(ec); });
   }
 
   // Queues one event for a stream; drops the client when it is too far behind.
@@ -186,10 +187,10 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
 
  private:
   void OnRequest(beast::error_code ec) {
-    if (ec == http::error::header_limit) return Refuse(http::status::request_header_fields_too_large,
-                                                       "Request header too large.");
-    if (ec == http::error::body_limit || ec == http::error::unexpected_body) return Refuse(http::status::payload_too_large,
-                                                     "Requests carry no body here.");
+    if (ec == http::error::header_limit)
+      return Refuse(http::status::request_header_fields_too_large, "Request header too large.");
+    if (ec == http::error::body_limit || ec == http::error::unexpected_body)
+      return Refuse(http::status::payload_too_large, "Requests carry no body here.");
     if (ec) return Close();  // closed, timed out or not HTTP: nothing to answer
     const auto& request = parser_->get();
     keepAlive_ = request.keep_alive();
@@ -211,8 +212,8 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
     const std::string_view target = request.target();
     const size_t mark = target.find('?');
     const std::string_view path = target.substr(0, mark);
-    const std::string_view query = mark == std::string_view::npos ? std::string_view{}
-                                                                   : target.substr(mark + 1);
+    const std::string_view query =
+        mark == std::string_view::npos ? std::string_view{} : target.substr(mark + 1);
     if (path == "/" || path == "/overlay") {
       return Answer(http::status::ok, "text/html; charset=utf-8", std::string{kOverlayPage},
                     "no-store");
@@ -257,8 +258,8 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
     Answer(status, "text/plain; charset=utf-8", std::string{text}, "no-store");
   }
 
-  void Answer(http::status status, std::string_view type, std::string body,
-              std::string_view cache, std::string_view retryAfter = {}) {
+  void Answer(http::status status, std::string_view type, std::string body, std::string_view cache,
+              std::string_view retryAfter = {}) {
     auto response = std::make_shared<http::response<http::string_body>>(status, 11);
     response->set(http::field::server, "VelaroChat-Overlay");
     response->set(http::field::content_type, type);
@@ -294,11 +295,11 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
 
   // The page sends nothing on a stream; a read that ends means it went away.
   void WatchForClose() {
-    stream_.socket().async_read_some(
-        asio::buffer(sink_), [self = shared_from_this()](beast::error_code ec, size_t) {
-          if (ec) return self->Close();
-          self->WatchForClose();
-        });
+    stream_.socket().async_read_some(asio::buffer(sink_),
+                                     [self = shared_from_this()](beast::error_code ec, size_t) {
+                                       if (ec) return self->Close();
+                                       self->WatchForClose();
+                                     });
   }
 
   void WriteNext() {
@@ -405,20 +406,21 @@ void OverlayServer::Core::RefuseBusy(tcp::socket socket) {
   });
 }
 
-// Any thread: one refresh is queued at a time.
+// Any thread, after every change of the hub. Between a change and the look at the hub it causes,
+// further changes cost one atomic exchange: no post, no wake-up of the server's thread.
 void OverlayServer::Core::HubChanged() {
   if (!running_.load() || refreshQueued_.exchange(true)) return;
   asio::post(io_, [weak = weak_from_this()] {
     const auto self = weak.lock();
-    if (!self) return;
-    self->refreshQueued_.store(false);
-    if (self->refreshArmed_ || !self->running_.load()) return;
+    if (!self || self->refreshArmed_ || !self->running_.load()) return;
     self->refreshArmed_ = true;
     // At most one look at the hub every 50 ms: a raid's rows go out in small batches.
     const auto due = self->lastRefresh_ + kMinRefreshGap;
     self->refreshTimer_->expires_at(std::max(due, std::chrono::steady_clock::now()));
     self->refreshTimer_->async_wait([self](beast::error_code ec) {
       self->refreshArmed_ = false;
+      // Cleared before the snapshot: a change after it queues the next look.
+      self->refreshQueued_.store(false);
       if (!ec) self->Refresh();
     });
   });
