@@ -3,12 +3,17 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QTest>
 
 #include "core/Json.h"
+#include "net/Http.h"
+#include "tests/LoopbackPort.h"
 #include "tests/TempDir.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/ChatWindow.h"
+#include "ui/settings/SettingsWindow.h"
 
 namespace vlo {
 namespace {
@@ -177,6 +182,56 @@ TEST_F(ChatWindowTest, ClosingStoresThePlacement) {
   EXPECT_EQ(stored.windowW, 500);
   EXPECT_EQ(stored.windowH, 700);
   EXPECT_FALSE(stored.maximized);
+}
+
+}  // namespace
+}  // namespace vlo
+
+namespace vlo {
+namespace {
+
+TEST_F(ChatWindowTest, OverlaySwitchedOnInSettingsServesThePageAndATakenPortIsTold) {
+  const int port = test::FreeLoopbackPort();
+  {
+    ChatWindow window{MakeOptions()};
+    window.Open();
+    EXPECT_EQ(window.Overlay(), nullptr);  // off by default
+
+    window.ClickItem(kItemGear);
+    SettingsWindow* settings = window.Settings();
+    ASSERT_TRUE(settings->IsOpen());
+    const auto click = [&](int id) { QTest::mouseClick(settings->Control(id), Qt::LeftButton); };
+    click(SettingsWindow::kPageButton + 2);
+    click(SettingsWindow::kOverlaySwitch);
+    auto* portEdit = qobject_cast<QLineEdit*>(settings->Control(SettingsWindow::kOverlayPort));
+    portEdit->setText(QString::number(port));
+    click(SettingsWindow::kSave);
+    ASSERT_NE(window.Overlay(), nullptr);
+    EXPECT_EQ(window.Overlay()->Port(), port);
+    EXPECT_TRUE(window.StoredSettings().overlayEnabled);
+    EXPECT_EQ(LoadChatSettings(dir.path()).overlayPort, port);
+    EXPECT_EQ(plx::Get(OverlayServer::PageAddress(port), 3000).status, 200);
+  }
+  // Another program holds the port when the overlay starts: the chat says so.
+  ChatWindow::Options options = MakeOptions();  // writes fresh settings
+  ChatSettings stored = LoadChatSettings(dir.path());
+  stored.overlayEnabled = true;
+  stored.overlayPort = port;
+  ASSERT_TRUE(SaveChatSettings(dir.path(), stored));
+  ChatWindow second{options};
+  OverlayConfig holderConfig;
+  holderConfig.port = port;
+  OverlayServer holder{second.Hub(), holderConfig};
+  std::string error;
+  ASSERT_TRUE(holder.Start(&error)) << error;
+  second.Open();
+  EXPECT_EQ(second.Overlay(), nullptr);
+  std::string lines;
+  for (const plx::ChatRow& row : second.Hub().Snapshot()) lines += row.body + "\n";
+  EXPECT_NE(lines.find("The overlay could not start: port " + std::to_string(port) +
+                       " on 127.0.0.1 is taken by another program."),
+            std::string::npos)
+      << lines;
 }
 
 }  // namespace
