@@ -22,25 +22,6 @@ namespace {
 constexpr size_t kMaxRequestBytes = 16 * 1024;
 constexpr int kReadTimeoutMs = 2000;
 
-std::map<std::string, std::string> ParseQuery(std::string_view query) {
-  std::map<std::string, std::string> values;
-  while (!query.empty()) {
-    const size_t amp = query.find('&');
-    const std::string_view pair = query.substr(0, amp);
-    const size_t eq = pair.find('=');
-    std::string name = plx::PercentDecodeQuery(pair.substr(0, eq));
-    // The first value of a repeated parameter counts.
-    if (!name.empty() && !values.contains(name)) {
-      values[std::move(name)] = eq == std::string_view::npos
-                                    ? std::string{}
-                                    : plx::PercentDecodeQuery(pair.substr(eq + 1));
-    }
-    if (amp == std::string_view::npos) break;
-    query.remove_prefix(amp + 1);
-  }
-  return values;
-}
-
 // The request head (up to the blank line), read within kReadTimeoutMs in all; nothing when the
 // peer sends too much or too slowly, closes, or the sign-in is cancelled meanwhile. A client
 // that trickles bytes cannot hold the sign-in past the read time or a cancel.
@@ -164,7 +145,7 @@ std::optional<LoopbackRedirect::Callback> LoopbackRedirect::Wait(
       if (line.starts_with("GET ") && path == kCallbackPath) {
         Callback callback;
         if (const size_t q = target.find('?'); q != std::string_view::npos) {
-          callback.query = ParseQuery(target.substr(q + 1));
+          callback.query = plx::ParseQuery(target.substr(q + 1));
         }
         Answer(peer, 200, "OK", page(callback));
         result = std::move(callback);

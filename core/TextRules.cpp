@@ -81,6 +81,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
 bool ConsumePrefixNoCase(std::string_view& text, std::string_view prefix) {
   if (!StartsWithNoCase(text, prefix)) return false;
   text.remove_prefix(prefix.size());

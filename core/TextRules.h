@@ -10,6 +10,8 @@ namespace vlo {
 std::string_view TrimSpace(std::string_view text);
 // True when `text` begins with `prefix`, ASCII letters compared without regard to case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// True when both are equal, ASCII letters compared without regard to case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
 // Removes `prefix` from the front of `text` when present (ignoring case); true when it did.
 bool ConsumePrefixNoCase(std::string_view& text, std::string_view prefix);
 std::string AsciiLower(std::string_view text);

@@ -90,6 +90,23 @@ std::string PercentDecodeQuery(std::string_view text) {
   return out;
 }
 
+std::map<std::string, std::string> ParseQuery(std::string_view query) {
+  std::map<std::string, std::string> values;
+  while (!query.empty()) {
+    const size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    const size_t eq = pair.find('=');
+    std::string name = PercentDecodeQuery(pair.substr(0, eq));
+    if (!name.empty() && !values.contains(name)) {
+      values[std::move(name)] =
+          eq == std::string_view::npos ? std::string{} : PercentDecodeQuery(pair.substr(eq + 1));
+    }
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  return values;
+}
+
 // Each byte that does not start a well-formed sequence (or is a truncated one, an overlong
 // form, a surrogate or above U+10FFFF) becomes one U+FFFD.
 std::u16string ToUtf16(std::string_view utf8) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +81,9 @@ std::string PercentEncode(std::string_view text);
 std::string FormField(std::string_view name, std::string_view value);
 // "%XX" escapes decoded (a malformed one is kept as is); "+" is a space, as in a query.
 std::string PercentDecodeQuery(std::string_view text);
+// The "name=value" pairs of a query (after the "?"), both decoded; the first value of a repeated
+// name counts, a name without "=" has an empty value, an empty name is dropped.
+std::map<std::string, std::string> ParseQuery(std::string_view query);
 
 // Conversions; invalid input is replaced with U+FFFD.
 std::u16string ToUtf16(std::string_view utf8);

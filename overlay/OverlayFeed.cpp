@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "emotes/ImageCache.h"
@@ -10,40 +9,18 @@
 
 namespace vlo {
 
-namespace {
-
-std::string HexColor(Rgb c) {
-  char text[8];
-  std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(ToHex(c)));
-  return text;
-}
-
-// Calls `visit(name, value)` for each "name=value" pair of a query, both decoded.
-template <typename Visit>
-void ForEachParam(std::string_view query, Visit&& visit) {
-  while (!query.empty()) {
-    const size_t amp = query.find('&');
-    const std::string_view pair = query.substr(0, amp);
-    query = amp == std::string_view::npos ? std::string_view{} : query.substr(amp + 1);
-    const size_t eq = pair.find('=');
-    if (eq == std::string_view::npos) continue;
-    visit(plx::PercentDecodeQuery(pair.substr(0, eq)), plx::PercentDecodeQuery(pair.substr(eq + 1)));
-  }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 FeedStyle FeedStyle::FromQuery(std::string_view query) {
   FeedStyle style;
-  ForEachParam(query, [&](const std::string& name, const std::string& value) {
-    if (name == "theme") {
-      style.theme = &FindTheme(value);
-    } else if (name == "names") {
-      if (value == "viewer") style.names = NameStyle::Viewer;
-      if (value == "softer") style.names = NameStyle::Softer;
-      if (value == "platform") style.names = NameStyle::Platform;
-    }
-  });
+  const std::map<std::string, std::string> params = plx::ParseQuery(query);
+  if (const auto theme = params.find("theme"); theme != params.end()) {
+    style.theme = &FindTheme(theme->second);
+  }
+  if (const auto names = params.find("names"); names != params.end()) {
+    if (names->second == "softer") style.names = NameStyle::Softer;
+    if (names->second == "platform") style.names = NameStyle::Platform;
+  }
   return style;
 }
 
@@ -82,23 +59,26 @@ std::string RowJson(const plx::ChatRow& row, const FeedStyle& style, const RowSp
   nlohmann::json out{
       {"id", row.id},
       {"platform", plx::PlatformKey(row.platform)},
-      {"kind", std::string{alert ? "alert" : sent ? "sent" : "message"}},
+      {"kind", std::string{alert  ? "alert"
+                           : sent ? "sent"
+                                  : "message"}},
       {"author", row.author},
       {"time", TimeText(row.timestampMs)},
-      {"name", HexColor(NameColor(row, palette, style.names))},
-      {"body", HexColor(BodyColor(row, palette, style.names))},
-      {"bar", HexColor(RowBarColor(row, palette))},
+      {"name", HexText(NameColor(row, palette, style.names))},
+      {"body", HexText(BodyColor(row, palette, style.names))},
+      {"bar", HexText(RowBarColor(row, palette))},
   };
   const Rgb background = RowBackground(row, palette, false);
-  out["bg"] = background == palette.chatBg ? nlohmann::json(nullptr) : nlohmann::json(HexColor(background));
+  out["bg"] =
+      background == palette.chatBg ? nlohmann::json(nullptr) : nlohmann::json(HexText(background));
   nlohmann::json badges = nlohmann::json::array();
   // Tinted like the window's badges: a soft fill of the colour, a stronger edge, light text.
   for (const Badge& badge : HeaderBadges(row, palette)) {
     const int fill = palette.badgeFillPercent;
     badges.push_back({{"l", badge.label},
-                      {"c", HexColor(mix(badge.color, background, fill))},
-                      {"b", HexColor(mix(badge.color, background, std::min(2 * fill + 4, 100)))},
-                      {"t", HexColor(mix(badge.color, palette.text, 55))}});
+                      {"c", HexText(mix(badge.color, background, fill))},
+                      {"b", HexText(mix(badge.color, background, std::min(2 * fill + 4, 100)))},
+                      {"t", HexText(mix(badge.color, palette.text, 55))}});
   }
   out["badges"] = std::move(badges);
   nlohmann::json runs = nlohmann::json::array();
@@ -116,6 +96,21 @@ std::string RowJson(const plx::ChatRow& row, const FeedStyle& style, const RowSp
   out["runs"] = std::move(runs);
   // Replacement characters stand in for broken UTF-8 rather than failing the whole row.
   return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string RowsJson(std::span<const plx::ChatRow* const> rows, const FeedStyle& style,
+                     const RowSplitter& split, EmoteKeyBook& emotes, bool withBackground) {
+  std::string json = "{";
+  if (withBackground) {
+    json += "\"bg\":\"" + HexText(style.theme->chatPalette.chatBg) + "\",";
+  }
+  json += "\"rows\":[";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (i > 0) json += ',';
+    json += RowJson(*rows[i], style, split, emotes);
+  }
+  json += "]}";
+  return json;
 }
 
 RowTracker::Changes RowTracker::Update(const std::vector<plx::ChatRow>& snapshot) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,10 +57,14 @@ bool IsOverlayRow(const plx::ChatRow& row);
 
 // One row as a JSON object: id, platform, kind ("message", "alert" or "sent"), author, time
 // ("HH:MM", local), name/body/bar colours and the background tint ("#rrggbb", the tint null when
-// the row has none), badges ({"l": label, "c": fill, "b": edge, "t": text colour}), and runs: {"t": text} or {"e": image address, "alt": code, "o": true
-// for a zero-width overlay}.
+// the row has none), badges ({"l": label, "c": fill, "b": edge, "t": text colour}), and runs: {"t":
+// text} or {"e": image address, "alt": code, "o": true for a zero-width overlay}.
 std::string RowJson(const plx::ChatRow& row, const FeedStyle& style, const RowSplitter& split,
                     EmoteKeyBook& emotes);
+
+// {"rows": [RowJson …]}, with "bg" first (the theme's chat background) when `withBackground`.
+std::string RowsJson(std::span<const plx::ChatRow* const> rows, const FeedStyle& style,
+                     const RowSplitter& split, EmoteKeyBook& emotes, bool withBackground);
 
 // Follows the hub's rows from one snapshot to the next.
 class RowTracker {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/ChatHub.h"
+#include "core/TextRules.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
 #include "emotes/SplitMessage.h"
@@ -55,13 +56,6 @@ std::string_view ImageType(std::string_view bytes) {
   }
   if (bytes.starts_with("\xff\xd8\xff")) return "image/jpeg";
   return {};
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
 }
 
 std::optional<std::string> ReadImage(const std::filesystem::path& path) {
@@ -197,12 +191,13 @@ class OverlayServer::Core::Session : public std::enable_shared_from_this<Session
     const std::string expectedHost = "127.0.0.1:" + std::to_string(core_.Port());
     const std::string localHost = "localhost:" + std::to_string(core_.Port());
     const std::string_view host = request[http::field::host];
-    if (!SameText(host, expectedHost) && !SameText(host, localHost)) {
+    if (!EqualsNoCase(host, expectedHost) && !EqualsNoCase(host, localHost)) {
       return Refuse(http::status::forbidden, "This overlay only answers pages on this computer.");
     }
     if (const auto origin = request.find(http::field::origin); origin != request.end()) {
       const std::string_view value = origin->value();
-      if (!SameText(value, "http://" + expectedHost) && !SameText(value, "http://" + localHost)) {
+      if (!EqualsNoCase(value, "http://" + expectedHost) &&
+          !EqualsNoCase(value, "http://" + localHost)) {
         return Refuse(http::status::forbidden, "This overlay only answers pages on this computer.");
       }
     }
@@ -451,13 +446,8 @@ std::vector<plx::ChatRow> OverlayServer::Core::CatchUp() {
     if (!changes.added.empty()) {
       auto& event = addedByStyle[entry.second.Key()];
       if (!event) {
-        std::string rows = "{\"rows\":[";
-        for (size_t i = 0; i < changes.added.size(); ++i) {
-          if (i > 0) rows += ',';
-          rows += RowJson(*changes.added[i], entry.second, config_.split, emotes_);
-        }
-        rows += "]}";
-        event = std::make_shared<const std::string>(SseEvent("rows", rows));
+        event = std::make_shared<const std::string>(
+            SseEvent("rows", RowsJson(changes.added, entry.second, config_.split, emotes_, false)));
       }
       stream->Send(event);
     }
@@ -472,15 +462,8 @@ std::string OverlayServer::Core::ResetEvent(const std::vector<plx::ChatRow>& sna
   for (auto it = snapshot.rbegin(); it != snapshot.rend() && rows.size() < kResetRows; ++it) {
     if (IsOverlayRow(*it)) rows.push_back(&*it);
   }
-  char background[8];
-  std::snprintf(background, sizeof background, "#%06x",
-                static_cast<unsigned>(ToHex(style.theme->chatPalette.chatBg)));
-  std::string json = std::string{"{\"bg\":\""} + background + "\",\"rows\":[";
-  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-    if (it != rows.rbegin()) json += ',';
-    json += RowJson(**it, style, config_.split, emotes_);
-  }
-  json += "]}";
+  std::reverse(rows.begin(), rows.end());  // oldest first
+  const std::string json = RowsJson(rows, style, config_.split, emotes_, true);
   return SseEvent("reset", json);
 }
 

@@ -19,12 +19,6 @@ plx::ChatRow Row(std::string id, std::vector<std::string> tags = {}, bool delete
   return row;
 }
 
-std::string HexOf(Rgb c) {
-  char text[8];
-  std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(ToHex(c)));
-  return text;
-}
-
 std::vector<std::string> Ids(const RowTracker::Changes& changes) {
   std::vector<std::string> ids;
   for (const plx::ChatRow* row : changes.added) ids.push_back(row->id);
@@ -91,7 +85,7 @@ TEST(RowJsonTest, CarriesKindColoursBadgesAndRuns) {
   EXPECT_TRUE(alertJson["bg"].is_string());
   EXPECT_NE(alertJson["bg"], alertJson["bar"]);
   EXPECT_EQ(alertJson["badges"][0]["l"], "KICK");
-  EXPECT_EQ(alertJson["badges"][0]["t"], HexOf(mix(p.kickColor, p.text, 55)));
+  EXPECT_EQ(alertJson["badges"][0]["t"], HexText(mix(p.kickColor, p.text, 55)));
 
   const auto sentJson = nlohmann::json::parse(
       RowJson(Row("o1", {"outbound", "target=twitch"}), style, split, emotes));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace vlo {
 
@@ -26,6 +27,12 @@ double Linear(uint8_t channel) {
 Rgb mix(Rgb a, Rgb b, int p) { return Combine<true>(a, b, p); }
 
 Rgb blend(Rgb a, Rgb b, int p) { return Combine<false>(a, b, p); }
+
+std::string HexText(Rgb c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(ToHex(c)));
+  return text;
+}
 
 double Luminance(Rgb c) {
   return 0.2126 * Linear(c.r) + 0.7152 * Linear(c.g) + 0.0722 * Linear(c.b);

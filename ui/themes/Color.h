@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vlo {
 
@@ -28,6 +29,9 @@ constexpr uint32_t ToHex(Rgb c) {
 Rgb mix(Rgb a, Rgb b, int p);
 // Same shares, truncating. Used by the window chrome.
 Rgb blend(Rgb a, Rgb b, int p);
+
+// "#rrggbb", as web pages write colours.
+std::string HexText(Rgb c);
 
 // Relative luminance (sRGB, 0..1).
 double Luminance(Rgb c);
