@@ -1,5 +1,6 @@
 #include "core/ChatSettings.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -63,6 +64,22 @@ void ReadInt(const json::Json& doc, std::string_view key, int32_t& field, Accept
 void ReadChoice(const json::Json& doc, std::string_view key, int32_t& field, int64_t limit) {
   if (auto v = json::IntMember(doc, key))
     field = (*v >= 0 && *v < limit) ? static_cast<int32_t>(*v) : 0;
+}
+
+// Strings of an array, trimmed; other values, empty strings and repeats are skipped, and a list
+// or an entry past its bound is cut there.
+void ReadList(const json::Json& doc, std::string_view key, std::vector<std::string>& field) {
+  constexpr size_t kMaxEntries{500};
+  constexpr size_t kMaxLength{1000};
+  const json::Json* list = json::Find(doc, key);
+  if (!list || !list->is_array()) return;
+  for (const json::Json& entry : *list) {
+    if (field.size() >= kMaxEntries) break;
+    if (!entry.is_string()) continue;
+    const std::string_view text = TrimSpace(entry.get_ref<const std::string&>());
+    if (text.empty() || text.size() > kMaxLength) continue;
+    if (std::find(field.begin(), field.end(), text) == field.end()) field.emplace_back(text);
+  }
 }
 
 auto InRange(int64_t lo, int64_t hi) {
@@ -155,6 +172,19 @@ ChatSettings FromDocument(const json::Json& doc) {
           [](int64_t v) { return v == 0 || v == 30 || v == 60 || v == 120; });
   ReadInt(doc, "overlayMaxRows", s.overlayMaxRows,
           [](int64_t v) { return v == 10 || v == 20 || v == 50 || v == 100; });
+  ReadList(doc, "highlightWords", s.highlightWords);
+  ReadList(doc, "highlightPatterns", s.highlightPatterns);
+  ReadList(doc, "highlightUsers", s.highlightUsers);
+  ReadBool(doc, "highlightFirstMessages", s.highlightFirstMessages);
+  ReadList(doc, "ignoreUsers", s.ignoreUsers);
+  ReadList(doc, "ignorePatterns", s.ignorePatterns);
+  ReadBool(doc, "hideCommandsAndBots", s.hideCommandsAndBots);
+  ReadBool(doc, "notifyDesktop", s.notifyDesktop);
+  ReadBool(doc, "notifySound", s.notifySound);
+  ReadBool(doc, "soundEveryMessage", s.soundEveryMessage);
+  ReadBool(doc, "pauseOnHover", s.pauseOnHover);
+  ReadInt(doc, "pauseSeconds", s.pauseSeconds,
+          [](int64_t v) { return v == 0 || v == 2 || v == 5 || v == 10; });
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -221,6 +251,18 @@ json::Json SettingsDocument(const ChatSettings& s) {
       {"overlayPlatforms", s.overlayPlatforms},
       {"overlayPort", s.overlayPort},
       {"overlayShow", s.overlayShow},
+      {"highlightWords", s.highlightWords},
+      {"highlightPatterns", s.highlightPatterns},
+      {"highlightUsers", s.highlightUsers},
+      {"highlightFirstMessages", s.highlightFirstMessages},
+      {"ignoreUsers", s.ignoreUsers},
+      {"ignorePatterns", s.ignorePatterns},
+      {"hideCommandsAndBots", s.hideCommandsAndBots},
+      {"notifyDesktop", s.notifyDesktop},
+      {"notifySound", s.notifySound},
+      {"soundEveryMessage", s.soundEveryMessage},
+      {"pauseOnHover", s.pauseOnHover},
+      {"pauseSeconds", s.pauseSeconds},
       {"window",
        {{"x", s.windowX},
         {"y", s.windowY},

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vlo {
 
@@ -41,6 +42,25 @@ struct ChatSettings {
   int32_t overlayShow{0};         // 0 chat and alerts, 1 chat only, 2 alerts only
   int32_t overlayFadeSeconds{0};  // 0 (rows stay), 30, 60 or 120
   int32_t overlayMaxRows{20};     // 10, 20, 50 or 100
+  // Highlights: whole words, regular expressions (any case) and user rules ("name" for every
+  // platform, "twitch:name" for one); mentions of the signed-in accounts are always highlighted.
+  std::vector<std::string> highlightWords;
+  std::vector<std::string> highlightPatterns;
+  std::vector<std::string> highlightUsers;
+  bool highlightFirstMessages{true};
+  // Filters: rows of these users or matching these patterns are hidden, never deleted.
+  std::vector<std::string> ignoreUsers;
+  std::vector<std::string> ignorePatterns;
+  bool hideCommandsAndBots{false};  // "!" commands and well-known bots
+  // While the window is not active: a desktop notification and a sound for highlights, or a
+  // sound for every message.
+  bool notifyDesktop{true};
+  bool notifySound{false};
+  bool soundEveryMessage{false};
+  // New rows wait while the pointer rests over the chat at the bottom, for at most
+  // pauseSeconds after it last moved (0: until it leaves).
+  bool pauseOnHover{true};
+  int32_t pauseSeconds{5};  // 0, 2, 5 or 10
 
   bool operator==(const ChatSettings&) const = default;
 };

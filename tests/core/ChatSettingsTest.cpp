@@ -113,6 +113,15 @@ TEST(ChatSettingsLoad, BadValuesTakeDefaultsAndKeepTheRest) {
       {R"({"overlayPlatforms": 0, "overlayShow": 3, "overlayFadeSeconds": 45,
            "overlayMaxRows": 1000})",
        {}},
+      {R"({"highlightWords": [" hype ", "", 5, "hype", "gg"], "ignoreUsers": "nightbot",
+           "highlightPatterns": ["^!\\w+"], "pauseSeconds": 10, "notifySound": true})",
+       with([](ChatSettings& s) {
+         s.highlightWords = {"hype", "gg"};
+         s.highlightPatterns = {"^!\\w+"};
+         s.pauseSeconds = 10;
+         s.notifySound = true;
+       })},
+      {R"({"pauseSeconds": 3, "pauseOnHover": 0, "ignorePatterns": [["a"]]})", {}},
       {R"([1, 2, 3])", {}},
       {R"({"opacity": 70, "textSize": 0)", {}},  // truncated: all defaults
       {"garbage \x01\xff", {}},
@@ -137,6 +146,7 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   s.kickChannel = "abc";
   s.opacity = 90;
   s.windowW = 400;
+  s.highlightWords = {"hype"};
   ASSERT_TRUE(SaveChatSettings(dir.path() / "nested" / "folder", s));
   std::ifstream in{dir.path() / "nested" / "folder" / "chat.json"};
   std::stringstream text;
@@ -146,8 +156,19 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   "animateEmotes": true,
   "compact": false,
   "filter": 0,
+  "hideCommandsAndBots": false,
+  "highlightFirstMessages": true,
+  "highlightPatterns": [],
+  "highlightUsers": [],
+  "highlightWords": [
+    "hype"
+  ],
+  "ignorePatterns": [],
+  "ignoreUsers": [],
   "kickChannel": "abc",
   "nameStyle": 0,
+  "notifyDesktop": true,
+  "notifySound": false,
   "opacity": 90,
   "overlayEnabled": false,
   "overlayFadeSeconds": 0,
@@ -156,9 +177,12 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   "overlayPort": 17830,
   "overlayShow": 0,
   "ownAppRedirectPort": 17823,
+  "pauseOnHover": true,
+  "pauseSeconds": 5,
   "sendTarget": 0,
   "showAlerts": true,
   "showTimestamps": true,
+  "soundEveryMessage": false,
   "textSize": 1,
   "theme": "neon",
   "thirdPartyEmotes": true,
