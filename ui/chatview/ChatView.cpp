@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <chrono>
 #include <mutex>
+#include <tuple>
 
 #include "ui/chatview/ImageSource.h"
 #include "ui/toolkit/KitColors.h"
@@ -53,6 +54,8 @@ ChatView::ChatView(QWidget* parent)
 
   animationTimer_.setInterval(33);
   connect(&animationTimer_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+  pauseTimer_.setSingleShot(true);
+  connect(&pauseTimer_, &QTimer::timeout, this, [this] { ReleasePause(); });
   imageTimer_.setSingleShot(true);
   imageTimer_.setInterval(120);
   connect(&imageTimer_, &QTimer::timeout, this, &ChatView::RelayoutPending);
@@ -140,6 +143,10 @@ void ChatView::SetModerationCallbacks(ModerateCallback moderate, CanModerateCall
   canModerate_ = std::move(canModerate);
 }
 
+void ChatView::SetIgnoreCallback(std::function<void(const plx::ChatMessage&)> ignore) {
+  ignore_ = std::move(ignore);
+}
+
 void ChatView::SetEmptyTexts(const QString& title, const QString& hint) {
   if (title == titleText_ && hint == hintText_) return;
   titleText_ = title;
@@ -217,7 +224,17 @@ void ChatView::SettleScroll(const std::optional<std::pair<std::string, int>>& an
   viewport()->update();
 }
 
-void ChatView::SetRows(std::vector<plx::ChatRow> rows) {
+void ChatView::SetRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> tints) {
+  if (paused_) {
+    latestRows_ = std::move(rows);
+    latestTints_ = std::move(tints);
+    ShowHeldRows();
+    return;
+  }
+  ApplyRows(std::move(rows), std::move(tints));
+}
+
+void ChatView::ApplyRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> tints) {
   std::optional<std::pair<std::string, int>> anchor;
   if (!scroll_.following && !rows_.empty()) anchor = Anchor();
   if (!scroll_.following && !rows_.empty()) {
@@ -230,9 +247,95 @@ void ChatView::SetRows(std::vector<plx::ChatRow> rows) {
     }
   }
   rows_ = std::move(rows);
+  tints_ = std::move(tints);
+  tints_.resize(rows_.size(), RowTint::None);
   if (hoverRow_ >= static_cast<int>(rows_.size())) hoverRow_ = -1;
   RelayoutAll();
   SettleScroll(anchor);
+}
+
+RowTint ChatView::TintOf(int rowIndex) const {
+  if (rowIndex < 0 || rowIndex >= static_cast<int>(tints_.size())) return RowTint::None;
+  return tints_[rowIndex];
+}
+
+// ---- pause on hover --------------------------------------------------------------------------
+
+void ChatView::SetPauseOnHover(bool on, int seconds) {
+  pauseOnHover_ = on;
+  pauseMs_ = std::max(0, seconds) * 1000;
+  if (!on) ReleasePause();
+}
+
+void ChatView::PauseUnderPointer() {
+  if (!pauseOnHover_ || rows_.empty()) return;
+  if (!paused_) {
+    if (!scroll_.following) return;
+    paused_ = true;
+    pausedAfterId_ = rows_.back().id;
+    heldCount_ = 0;
+    latestRows_ = rows_;
+    latestTints_ = tints_;
+    viewport()->update();
+  }
+  if (pauseMs_ > 0) pauseTimer_.start(pauseMs_);
+}
+
+void ChatView::ShowHeldRows() {
+  std::optional<size_t> shown;
+  for (size_t i{latestRows_.size()}; i-- > 0;) {
+    if (latestRows_[i].id == pausedAfterId_) {
+      shown = i + 1;
+      break;
+    }
+  }
+  if (!shown) {
+    // The row the pause began after is gone (a flood pushed it out, or another list came).
+    ReleasePause();
+    return;
+  }
+  heldCount_ = static_cast<int>(latestRows_.size() - *shown);
+  std::vector<plx::ChatRow> rows{latestRows_.begin(), latestRows_.begin() + *shown};
+  std::vector<RowTint> tints{latestTints_.begin(),
+                             latestTints_.begin() + std::min(*shown, latestTints_.size())};
+  ApplyRows(std::move(rows), std::move(tints));
+}
+
+void ChatView::ReleasePause(bool keepPlace) {
+  pauseTimer_.stop();
+  if (!paused_) return;
+  paused_ = false;
+  const int held{heldCount_};
+  heldCount_ = 0;
+  pausedAfterId_.clear();
+  if (keepPlace) scroll_.following = false;  // the held rows then count as new below
+  ApplyRows(std::move(latestRows_), std::move(latestTints_));
+  latestRows_.clear();
+  latestTints_.clear();
+  if (keepPlace) scroll_.newCount = held;
+  viewport()->update();
+}
+
+ChatView::ReadingPosition ChatView::Position() const {
+  ReadingPosition position;
+  position.following = scroll_.following;
+  if (!scroll_.following && !rows_.empty()) {
+    std::tie(position.anchorId, position.offset) = Anchor();
+  }
+  return position;
+}
+
+void ChatView::RestorePosition(const ReadingPosition& position) {
+  if (position.following || position.anchorId.empty()) {
+    JumpToLatest();
+    return;
+  }
+  scroll_.following = false;
+  scroll_.newCount = 0;
+  RestoreAnchor({position.anchorId, position.offset});
+  scroll_.ScrollTo(scroll_.scrollY);
+  SyncScrollBar();
+  viewport()->update();
 }
 
 void ChatView::RelayoutPending() {
@@ -251,6 +354,19 @@ void ChatView::ScrollTo(int y) {
   scroll_.ScrollTo(y);
   SyncScrollBar();
   viewport()->update();
+}
+
+bool ChatView::ScrollToRow(const std::string& id) {
+  for (size_t i{rows_.size()}; i-- > 0;) {
+    if (rows_[i].id != id) continue;
+    ReleasePause(true);
+    const int middle{scroll_.rowTops[i] + LayoutFor(rows_[i]).height / 2};
+    scroll_.ScrollTo(middle - scroll_.clientHeight / 2);
+    SyncScrollBar();
+    viewport()->update();
+    return true;
+  }
+  return false;
 }
 
 void ChatView::JumpToLatest() {
@@ -307,6 +423,7 @@ bool ChatView::event(QEvent* event) {
 
 bool ChatView::viewportEvent(QEvent* event) {
   if (event->type() == QEvent::Leave) {
+    if (!menuOpen_) ReleasePause();
     if (hoverRow_ != -1) {
       hoverRow_ = -1;
       viewport()->update();
@@ -325,6 +442,7 @@ void ChatView::resizeEvent(QResizeEvent*) {
 }
 
 void ChatView::wheelEvent(QWheelEvent* event) {
+  if (paused_ && event->angleDelta().y() > 0) ReleasePause(true);
   if (scroll_.Wheel(event->angleDelta().y(), LineHeightPx())) {
     SyncScrollBar();
     viewport()->update();
@@ -335,7 +453,8 @@ void ChatView::wheelEvent(QWheelEvent* event) {
 void ChatView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point{event->position().toPoint()};
   const int row{rows_.empty() ? -1 : scroll_.RowAt(point.y())};
-  const bool overPill{!scroll_.following && !rows_.empty() && PillRect().contains(point)};
+  PauseUnderPointer();
+  const bool overPill{PillShown() && PillRect().contains(point)};
   viewport()->setCursor(overPill ? Qt::PointingHandCursor : Qt::ArrowCursor);
   if (row != hoverRow_) {
     hoverRow_ = row;
@@ -345,8 +464,9 @@ void ChatView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ChatView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && !scroll_.following && !rows_.empty() &&
+  if (event->button() == Qt::LeftButton && PillShown() &&
       PillRect().contains(event->position().toPoint())) {
+    ReleasePause();
     JumpToLatest();
   }
 }
@@ -358,7 +478,11 @@ void ChatView::contextMenuEvent(QContextMenuEvent* event) {
   std::unique_ptr<QMenu> menu{BuildRowMenu(index)};
   if (!menu) return;
   const plx::ChatRow row{rows_[index]};  // the list may be replaced while the menu is open
+  // Rows keep waiting while the menu is open, so the row under it stays where it was.
+  menuOpen_ = true;
   QAction* chosen{menu->exec(event->globalPos())};
+  menuOpen_ = false;
+  if (!viewport()->underMouse()) ReleasePause();
   if (chosen) RunRowCommand(row, chosen->data().toInt());
 }
 
@@ -396,15 +520,19 @@ void ChatView::HideTooltip() { UpdateTooltip(QPoint{-1000, -1000}); }
 
 // ---- painting --------------------------------------------------------------------------------
 
+bool ChatView::PillShown() const { return !rows_.empty() && (paused_ || !scroll_.following); }
+
 QRect ChatView::PillRect() const {
-  const int width{metrics_.MulDiv(scroll_.newCount <= 0 ? 130 : 170)};
+  const int width{metrics_.MulDiv(scroll_.newCount <= 0 && !(paused_ && heldCount_ > 0) ? 130 : 170)};
   const int height{metrics_.MulDiv(28)};
   const QSize client{viewport()->size()};
   return QRect{(client.width() - width) / 2, client.height() - metrics_.MulDiv(12) - height, width,
                height};
 }
 
-QString ChatView::PillText() const { return QString::fromUtf8(JumpPillText(scroll_.newCount)); }
+QString ChatView::PillText() const {
+  return QString::fromUtf8(paused_ ? PausedPillText(heldCount_) : JumpPillText(scroll_.newCount));
+}
 
 void ChatView::paintEvent(QPaintEvent*) {
   QPainter painter{viewport()};
@@ -424,11 +552,12 @@ void ChatView::paintEvent(QPaintEvent*) {
       const RowLayout& layout{LayoutFor(rows_[i])};
       if (top + layout.height >= 0) {
         painter.save();
-        animated = PaintRow(painter, rows_[i], layout, top, i == hoverRow_, context) || animated;
+        animated =
+            PaintRow(painter, rows_[i], layout, top, i == hoverRow_, tints_[i], context) || animated;
         painter.restore();
       }
     }
-    if (!scroll_.following) PaintPill(painter);
+    if (PillShown()) PaintPill(painter);
   }
   if (animated && !animationTimer_.isActive()) animationTimer_.start();
   if (!animated && animationTimer_.isActive()) animationTimer_.stop();

@@ -50,13 +50,15 @@ class ChatView : public QAbstractScrollArea {
     kBan = 6,
     kCopyMessage = 7,
     kCopyName = 8,
+    kIgnoreUser = 9,
   };
 
   explicit ChatView(QWidget* parent = nullptr);
   ~ChatView() override;
 
-  // Replaces the whole list, keeping the reading position when scrolled up.
-  void SetRows(std::vector<plx::ChatRow> rows);
+  // Replaces the whole list, keeping the reading position when scrolled up. `tints` runs beside
+  // `rows` (missing entries mean none). While paused, rows after the last one shown wait.
+  void SetRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> tints = {});
   // Shown while there are no rows.
   void SetEmptyTexts(const QString& title, const QString& hint);
   void JumpToLatest();
@@ -67,6 +69,8 @@ class ChatView : public QAbstractScrollArea {
   void SetEmoteOptions(bool animate, bool providerEmotes);
   void SetChatPalette(const ChatPalette& palette);
   void SetModerationCallbacks(ModerateCallback moderate, CanModerateCallback canModerate);
+  // "Ignore user" in the row menu; without a callback the menu does not offer it.
+  void SetIgnoreCallback(std::function<void(const plx::ChatMessage&)> ignore);
   // The program's sources: catalogue words from `registry` (may be null) and images from `cache`
   // (may be null: emotes then show as their codes). Both must outlive the view or be replaced.
   void SetImageSources(const EmoteRegistry* registry, ImageCache* cache);
@@ -84,6 +88,28 @@ class ChatView : public QAbstractScrollArea {
   // Drops pending layouts and lays out again, keeping the reading position.
   void RelayoutPending();
   void ScrollTo(int y);
+  // Puts the row with this id in the middle of the view (no longer following the bottom); false
+  // when the list does not hold it.
+  bool ScrollToRow(const std::string& id);
+
+  // Pause on hover: while the pointer moves over the rows at the bottom, new rows wait (counted
+  // in the pill) and nothing moves; they come when the pointer leaves, when it has rested for
+  // `seconds` (0: only when it leaves), on a scroll or a click on the pill.
+  void SetPauseOnHover(bool on, int seconds);
+  bool Paused() const { return paused_; }
+  int HeldCount() const { return heldCount_; }
+  // Shows the waiting rows; with keepPlace, the view stays where it is and counts them as new.
+  void ReleasePause(bool keepPlace = false);
+
+  // Where the reader is, to come back to after a temporary list (a search).
+  struct ReadingPosition {
+    bool following{true};
+    std::string anchorId;
+    int offset{0};
+  };
+  ReadingPosition Position() const;
+  // After SetRows with a list that holds the anchor row again.
+  void RestorePosition(const ReadingPosition& position);
 
   // The row menu for a row, or none; the actions carry their Command in data().
   std::unique_ptr<QMenu> BuildRowMenu(int rowIndex);
@@ -91,6 +117,7 @@ class ChatView : public QAbstractScrollArea {
 
   // Read-only state for the main window and tests.
   const std::vector<plx::ChatRow>& Rows() const { return rows_; }
+  RowTint TintOf(int rowIndex) const;
   const ScrollModel& Scroll() const { return scroll_; }
   const ViewMetrics& Metrics() const { return metrics_; }
   const RowLayout* CachedLayout(int rowIndex) const;
@@ -98,6 +125,7 @@ class ChatView : public QAbstractScrollArea {
   int HoverRow() const { return hoverRow_; }
   bool Animating() const { return animationTimer_.isActive(); }
   bool ImageTimerPending() const { return imageTimer_.isActive(); }
+  bool PillShown() const;
   QRect PillRect() const;
   QString PillText() const;
   QString TooltipText() const { return tooltipText_; }
@@ -128,6 +156,10 @@ class ChatView : public QAbstractScrollArea {
   void PaintEmpty(QPainter& painter);
   void PaintPill(QPainter& painter);
   void Rebuild();
+  void ApplyRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> tints);
+  // While paused: the waiting list up to the last row shown when the pause began.
+  void ShowHeldRows();
+  void PauseUnderPointer();
   // Anchor row id and offset for keeping the reading position across a relayout.
   std::pair<std::string, int> Anchor() const;
   void RestoreAnchor(const std::pair<std::string, int>& anchor);
@@ -135,6 +167,7 @@ class ChatView : public QAbstractScrollArea {
   void SettleScroll(const std::optional<std::pair<std::string, int>>& anchor);
 
   std::vector<plx::ChatRow> rows_;
+  std::vector<RowTint> tints_;
   ScrollModel scroll_;
   LayoutCache cache_;
   int layoutWidth_{-1};
@@ -162,6 +195,17 @@ class ChatView : public QAbstractScrollArea {
   QString tooltipText_;
   ModerateCallback moderate_;
   CanModerateCallback canModerate_;
+  std::function<void(const plx::ChatMessage&)> ignore_;
+
+  bool pauseOnHover_{false};
+  int pauseMs_{0};
+  bool paused_{false};
+  bool menuOpen_{false};
+  std::string pausedAfterId_;  // the last row shown when the pause began
+  int heldCount_{0};
+  std::vector<plx::ChatRow> latestRows_;  // while paused: the whole list, waiting rows included
+  std::vector<RowTint> latestTints_;
+  QTimer pauseTimer_;  // one-shot: the pointer rested long enough
 
   QTimer animationTimer_;  // 33 ms while an animated emote is visible
   QTimer imageTimer_;      // one-shot 120 ms after an image arrival

@@ -61,6 +61,10 @@ std::unique_ptr<QMenu> ChatView::BuildRowMenu(int rowIndex) {
   menu->addSeparator();
   AddCommand(*menu, QStringLiteral("Copy message"), kCopyMessage);
   AddCommand(*menu, QStringLiteral("Copy name"), kCopyName);
+  if (ignore_) {
+    menu->addSeparator();
+    AddCommand(*menu, QStringLiteral("Ignore user"), kIgnoreUser);
+  }
   return menu;
 }
 
@@ -101,6 +105,9 @@ void ChatView::RunRowCommand(const plx::ChatRow& row, int command) {
       break;
     case kCopyName:
       Copy(row.author);
+      break;
+    case kIgnoreUser:
+      if (ignore_) ignore_(row);
       break;
     default:
       break;

@@ -108,9 +108,9 @@ void PaintHeader(QPainter& painter, const plx::ChatRow& row, int top, Rgb backgr
 }  // namespace
 
 bool PaintRow(QPainter& painter, const plx::ChatRow& row, const RowLayout& layout, int top,
-              bool hovered, RowPaintContext& c) {
+              bool hovered, RowTint tint, RowPaintContext& c) {
   const ViewMetrics& m{c.metrics};
-  const Rgb background{RowBackground(row, c.palette, hovered)};
+  const Rgb background{RowBackground(row, c.palette, hovered, tint)};
   painter.fillRect(QRect{0, top, c.width, layout.height}, ToQColor(background));
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -122,7 +122,7 @@ bool PaintRow(QPainter& painter, const plx::ChatRow& row, const RowLayout& layou
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.fillRect(
       QRectF{QPointF{m.Px(4), top + m.padTop}, QPointF{m.Px(7), top + layout.height - m.padTop}},
-      ToQColor(RowBarColor(row, c.palette)));
+      ToQColor(RowBarColor(row, c.palette, tint)));
   painter.setRenderHint(QPainter::Antialiasing);
   PaintHeader(painter, row, top, background, c);
 

@@ -44,6 +44,6 @@ struct RowPaintContext {
 // Paints one row with its top at `top` (client coordinates). Returns true when an animated emote
 // was drawn.
 bool PaintRow(QPainter& painter, const plx::ChatRow& row, const RowLayout& layout, int top,
-              bool hovered, RowPaintContext& context);
+              bool hovered, RowTint tint, RowPaintContext& context);
 
 }  // namespace vlo

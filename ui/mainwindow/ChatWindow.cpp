@@ -18,6 +18,9 @@
 #include "ui/mainwindow/ComposeBar.h"
 #include "ui/mainwindow/ComposeModel.h"
 #include "ui/mainwindow/HeaderIcons.h"
+#include "ui/mainwindow/AlertSound.h"
+#include "ui/mainwindow/DesktopNotifier.h"
+#include "ui/mainwindow/SearchBar.h"
 #include "ui/settings/SettingsWindow.h"
 #include "ui/themes/Theme.h"
 #include "ui/toolkit/Drawing.h"
@@ -101,6 +104,7 @@ ChatWindow::ChatWindow(Options options)
       [this](plx::PlatformId platform) { return statuses_[Slot(platform)].canSend; });
   if (stored_.thirdPartyEmotes) emotes_->FetchGlobals();
 
+  InitHighlights();
   compose_ = std::make_unique<ComposeBar>(this, kit_);
   compose_->SetOnSend([this] { SendCompose(); });
   compose_->SetOnTargetMenu([this] { ShowTargetMenu(); });
@@ -118,6 +122,7 @@ ChatWindow::ChatWindow(Options options)
   refreshTimer_.setSingleShot(true);
   connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshFromHub(); });
   ApplySettings(stored_);
+  ApplyRules(stored_);
   DoLayout();
   RefreshFromHub();
   InitUpdates();
@@ -127,6 +132,7 @@ ChatWindow::~ChatWindow() {
   updateTimer_.stop();
   MarkClosing();
   overlay_.reset();
+  notifier_.reset();
   poster_->Detach();
   hub_->SetChangedCallback({});
   emotes_->SetOnChange({});
@@ -172,6 +178,7 @@ void ChatWindow::RefreshFromHub() {
   hubChangePending_.store(false);
   for (size_t i = 0; i < statuses_.size(); ++i)
     statuses_[i] = hub_->GetStatus(plx::kReadPlatforms[i]);
+  WatchIdentities();
 
   if (stored_.thirdPartyEmotes) {
     const auto request = [this](plx::PlatformId platform, std::string& last) {
@@ -198,12 +205,6 @@ void ChatWindow::RefreshFromHub() {
 }
 
 void ChatWindow::UpdateComposeBar() { compose_->Update(statuses_, stored_.sendTarget); }
-
-void ChatWindow::RefreshRows() {
-  const EmptyTexts texts = EmptyViewTexts(statuses_, stored_.filter);
-  view_->SetEmptyTexts(Q(texts.title), Q(texts.hint));
-  view_->SetRows(FilterRows(rows_, stored_.filter));
-}
 
 void ChatWindow::ReportEmoteFetches() {
   emoteReportPending_.store(false);
@@ -254,10 +255,11 @@ bool ChatWindow::event(QEvent* event) {
     if (text.isEmpty()) {
       QToolTip::hideText();
     } else {
-      const QRect rect = item <= kItemKick   ? layout_.pills[item - 1]
-                         : item == kItemPin  ? layout_.pin
-                         : item == kItemGear ? layout_.gear
-                                             : layout_.banner;
+      const QRect rect = item <= kItemKick       ? layout_.pills[item - 1]
+                         : item == kItemPin      ? layout_.pin
+                         : item == kItemGear     ? layout_.gear
+                         : item == kItemMentions ? layout_.mentions
+                                                 : layout_.banner;
       QToolTip::showText(help->globalPos(), text, this, rect);
     }
     return true;
@@ -275,6 +277,8 @@ QString ChatWindow::TooltipFor(int item) const {
       return Q(PinTooltip(applied_.alwaysOnTop));
     case kItemGear:
       return kGearTooltip;
+    case kItemMentions:
+      return Q(MentionsTooltip(mentionsOnly_, highlightCount_));
     case kItemBanner:
       return release_ ? Q(BannerTooltip(release_->version)) : QString{};
     default:
@@ -306,6 +310,9 @@ void ChatWindow::ClickItem(int item) {
     case kItemGear:
       OpenSettings();
       break;
+    case kItemMentions:
+      SetMentionsOnly(!mentionsOnly_);
+      break;
     case kItemBanner:
       StartUpdate();
       break;
@@ -327,6 +334,7 @@ void ChatWindow::ApplySettings(const ChatSettings& settings) {
   alpha_ = settings.opacity < 100 ? settings.opacity * 255 / 100 : 255;
   setWindowOpacity(alpha_ / 255.0);
   SetOnTop(settings.alwaysOnTop);
+  view_->SetPauseOnHover(settings.pauseOnHover, settings.pauseSeconds);
   update();
 }
 
@@ -377,7 +385,14 @@ void ChatWindow::closeEvent(QCloseEvent* event) {
 
 void ChatWindow::DoLayout() {
   layout_ = ComputeLayout(width(), height(), BannerShown());
-  view_->setGeometry(layout_.chat);
+  if (search_->isVisible()) {
+    const QRect bar{layout_.chat.left(), layout_.chat.top(), layout_.chat.width(),
+                    std::min(SearchBar::kHeight, layout_.chat.height())};
+    search_->setGeometry(bar);
+    view_->setGeometry(layout_.chat.adjusted(0, bar.height(), 0, 0));
+  } else {
+    view_->setGeometry(layout_.chat);
+  }
   compose_->SetGeometry(layout_);
   ++layoutCount_;
 }
@@ -498,6 +513,7 @@ void ChatWindow::PaintHeader(QPainter& painter) {
       DrawGearIcon(painter, box, kIconColor);
     }
   }
+  PaintMentionsButton(painter);
   PaintBanner(painter);
 }
 

@@ -24,10 +24,12 @@
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
 #include "overlay/OverlayServer.h"
+#include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/HeaderModel.h"
 #include "ui/mainwindow/PostTarget.h"
 #include "ui/mainwindow/UpdateBanner.h"
 #include "ui/mainwindow/UpdateOptions.h"
+#include "ui/rules/RowMarker.h"
 #include "ui/settings/SettingsHost.h"
 #include "ui/toolkit/UiKit.h"
 #include "updater/UpdateRelease.h"
@@ -36,8 +38,10 @@ class QMenu;
 
 namespace vlo {
 
-class ChatView;
+class AlertSound;
 class ComposeBar;
+class DesktopNotifier;
+class SearchBar;
 class SettingsWindow;
 
 // The program's main window: owns the long-lived components (secret store, account service, hub,
@@ -64,6 +68,8 @@ class ChatWindow : public QWidget, public SettingsHost {
     bool saveSettings{true};
     // False never starts the overlay server (a screenshot run beside a running instance).
     bool serveOverlay{true};
+    // False sends no desktop notifications (a screenshot run).
+    bool notify{true};
     UpdateOptions update;
   };
 
@@ -118,6 +124,25 @@ class ChatWindow : public QWidget, public SettingsHost {
   // Opens the settings window over this one (it closes by itself).
   void OpenSettings();
 
+  // --- Highlights, the mentions view and search (ChatWindowHighlights.cpp), also for tests ---
+  void SetMentionsOnly(bool on);
+  bool MentionsOnly() const { return mentionsOnly_; }
+  // Highlighted rows that arrived while the mentions view was not shown.
+  int UnseenHighlights() const { return unseenHighlights_; }
+  // Rows held now that stand out, and rows the ignore rules hide.
+  int HighlightCount() const { return highlightCount_; }
+  int HiddenCount() const { return hiddenCount_; }
+  void OpenSearch();
+  // Restores the whole chat at the place it was read before the search.
+  void CloseSearch();
+  SearchBar* Search() const { return search_; }
+  DesktopNotifier* Notifier() const { return notifier_.get(); }
+  AlertSound* Sound() const { return sound_.get(); }
+  // Brings the window to the front with the row in view (a clicked notification).
+  void ShowRow(const std::string& rowId);
+  // Hides the row's author on its platform from now on (the row menu's "Ignore user").
+  void IgnoreAuthor(const plx::ChatMessage& row);
+
   // --- Updates (ChatWindowUpdate.cpp), also used by tests ---
   // Timer 1 fired: sets it again for six hours and checks.
   void OnUpdateTimer();
@@ -166,6 +191,14 @@ class ChatWindow : public QWidget, public SettingsHost {
   // Starts, restarts or stops the overlay server for `settings`; a port that cannot be used is
   // told in the chat.
   void ServeOverlay(const ChatSettings& settings);
+  void InitHighlights();
+  // Compiles the rules of `settings` with the signed-in names; rows are marked again.
+  void ApplyRules(const ChatSettings& settings);
+  // Recompiles the rules when a sign-in or sign-out changed the names to look for.
+  void WatchIdentities();
+  // Sound and notification for a row never seen before, while the window is not active.
+  void OnFreshRow(const plx::ChatRow& row, const RowMark& mark);
+  void PaintMentionsButton(QPainter& painter);
   void RecordPlacement();
   void Save();
   void RepaintHeader();
@@ -196,6 +229,19 @@ class ChatWindow : public QWidget, public SettingsHost {
   ChatView* view_{nullptr};  // child widget, owned by Qt
   std::unique_ptr<ComposeBar> compose_;
   std::unique_ptr<SettingsWindow> settings_;
+
+  RowMarker marker_;
+  std::string identities_;    // the signed-in names the rules were compiled with
+  std::string watchedNames_;  // the statuses' sign-in state those names were read at
+  bool mentionsOnly_{false};
+  int unseenHighlights_{0};
+  int highlightCount_{0};
+  int hiddenCount_{0};
+  SearchBar* search_{nullptr};  // child widget, owned by Qt
+  QString query_;               // case-folded
+  ChatView::ReadingPosition beforeSearch_;
+  std::unique_ptr<DesktopNotifier> notifier_;
+  std::unique_ptr<AlertSound> sound_;
 
   std::shared_ptr<PostTarget> poster_;
   std::atomic<bool> hubChangePending_{false};    // set by worker threads, cleared on refresh

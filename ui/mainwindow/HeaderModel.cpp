@@ -8,8 +8,9 @@ namespace vlo {
 
 WindowLayout ComputeLayout(int width, int height, bool bannerShown) {
   WindowLayout l;
-  const int pillWidth = std::max(40, (width - 116) / 3);
+  const int pillWidth = std::max(40, (width - 156) / 3);
   for (int i = 0; i < 3; ++i) l.pills[i] = QRect{10 + i * (pillWidth + 6), 8, pillWidth, 40};
+  l.mentions = QRect{width - 126, 10, 36, 36};
   l.pin = QRect{width - 86, 10, 36, 36};
   l.gear = QRect{width - 46, 10, 36, 36};
   const int banner = bannerShown ? kBannerHeight : 0;
@@ -28,10 +29,18 @@ int HitTest(const WindowLayout& layout, QPoint point, bool bannerShown) {
   for (int i = 0; i < 3; ++i) {
     if (layout.pills[i].contains(point)) return kItemTwitch + i;
   }
+  if (layout.mentions.contains(point)) return kItemMentions;
   if (layout.pin.contains(point)) return kItemPin;
   if (layout.gear.contains(point)) return kItemGear;
   if (bannerShown && layout.banner.contains(point)) return kItemBanner;
   return kItemNone;
+}
+
+std::string MentionsTooltip(bool on, int highlighted) {
+  if (on) return "Showing mentions and highlights only – click to show the whole chat";
+  std::string text = "Show mentions and highlights only";
+  if (highlighted > 0) text += " (" + std::to_string(highlighted) + " in the chat now)";
+  return text;
 }
 
 std::string StatusLine(const PlatformStatus& status) {
@@ -74,15 +83,19 @@ std::string PinTooltip(bool onTop) {
   return onTop ? "Stop keeping the window on top" : "Keep the window on top";
 }
 
+bool ShowsRow(const plx::ChatRow& row, int filter) {
+  if (filter < 1 || filter > 3) return true;
+  const plx::PlatformId platform = FilterPlatform(filter);
+  if (!plx::HasTag(row, "outbound")) return row.platform == platform;
+  return plx::HasTag(row, plx::PlatformKey(platform));
+}
+
 std::vector<plx::ChatRow> FilterRows(const std::vector<plx::ChatRow>& rows, int filter) {
   if (filter < 1 || filter > 3) return rows;
-  const plx::PlatformId platform = FilterPlatform(filter);
-  const std::string key = plx::PlatformKey(platform);
   std::vector<plx::ChatRow> kept;
   kept.reserve(rows.size());
   for (const plx::ChatRow& row : rows) {
-    const bool outbound = plx::HasTag(row, "outbound");
-    if (outbound ? plx::HasTag(row, key) : row.platform == platform) kept.push_back(row);
+    if (ShowsRow(row, filter)) kept.push_back(row);
   }
   return kept;
 }

@@ -22,7 +22,8 @@ enum HeaderItem : int {
   kItemKick = 3,
   kItemPin = 4,
   kItemGear = 5,
-  kItemBanner = 6
+  kItemBanner = 6,
+  kItemMentions = 7
 };
 
 inline constexpr int kHeaderHeight = 56;
@@ -35,6 +36,7 @@ inline constexpr int kDefaultWindowHeight = 760;
 
 struct WindowLayout {
   std::array<QRect, 3> pills;  // Twitch, YouTube, Kick
+  QRect mentions;
   QRect pin;
   QRect gear;
   QRect banner;  // empty when no banner is shown
@@ -47,7 +49,8 @@ struct WindowLayout {
 
 WindowLayout ComputeLayout(int width, int height, bool bannerShown);
 
-// The item under a point: pills, then pin, gear, and the banner only while it is shown.
+// The item under a point: pills, then mentions, pin, gear, and the banner only while it is
+// shown.
 int HitTest(const WindowLayout& layout, QPoint point, bool bannerShown);
 
 // The pill's second line for a status.
@@ -57,11 +60,14 @@ std::string StatusLine(const PlatformStatus& status);
 std::string PillTooltip(int item, const PlatformStatus& status, int filter);
 std::string PinTooltip(bool onTop);
 inline constexpr const char* kGearTooltip = "Channels, sign-in and options";
+// The mentions toggle's tooltip: what it shows, how many rows stand out now, and the way back.
+std::string MentionsTooltip(bool on, int highlighted);
 
 // The platform a filter value shows (1 Twitch, 2 YouTube, 3 Kick).
 plx::PlatformId FilterPlatform(int filter);
 
 // Rows shown for a filter: a row of the filter's platform, or an outbound row sent there.
+bool ShowsRow(const plx::ChatRow& row, int filter);
 std::vector<plx::ChatRow> FilterRows(const std::vector<plx::ChatRow>& rows, int filter);
 
 struct EmptyTexts {

@@ -78,19 +78,25 @@ Rgb BodyColor(const plx::ChatRow& row, const ChatPalette& p, NameStyle style) {
   return p.text;
 }
 
-Rgb RowBackground(const plx::ChatRow& row, const ChatPalette& p, bool hovered) {
+Rgb RowBackground(const plx::ChatRow& row, const ChatPalette& p, bool hovered, RowTint tint) {
   Rgb background{p.chatBg};
   if (plx::HasTag(row, "event")) {
     background = mix(p.chatAccent, p.chatBg, p.alertTintPercent);
   } else if (plx::HasTag(row, "outbound")) {
     background = mix(p.chatAccent, p.chatBg, std::max(4, p.alertTintPercent / 2));
+  } else if (tint == RowTint::Highlight) {
+    background = mix(p.warning, p.chatBg, std::clamp(p.alertTintPercent, 12, 18));
+  } else if (tint == RowTint::First) {
+    background = mix(p.positive, p.chatBg, std::clamp(p.alertTintPercent / 2, 6, 9));
   }
   if (hovered && !plx::HasTag(row, "system")) background = mix(p.text, background, 5);
   return background;
 }
 
-Rgb RowBarColor(const plx::ChatRow& row, const ChatPalette& p) {
-  return plx::HasTag(row, "outbound") ? p.chatAccent : PlatformColor(p, row.platform);
+Rgb RowBarColor(const plx::ChatRow& row, const ChatPalette& p, RowTint tint) {
+  if (plx::HasTag(row, "outbound")) return p.chatAccent;
+  if (tint == RowTint::Highlight && !plx::HasTag(row, "event")) return p.warning;
+  return PlatformColor(p, row.platform);
 }
 
 const char* PlatformShortName(plx::PlatformId platform) {
@@ -151,6 +157,11 @@ std::string TimeText(int64_t timestampMs) {
 std::string JumpPillText(int newCount) {
   if (newCount < 1) return "\u2193  Jump to latest";
   return "\u2193  " + std::to_string(newCount) + " new message" + (newCount != 1 ? "s" : "");
+}
+
+std::string PausedPillText(int heldCount) {
+  if (heldCount < 1) return "Paused";
+  return "Paused \u00b7 " + std::to_string(heldCount) + " new";
 }
 
 }  // namespace vlo

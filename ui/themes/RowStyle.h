@@ -21,12 +21,17 @@ std::optional<Rgb> ViewerColor(const plx::ChatMessage& message);
 // times, so that dark viewer colours stay readable on the dark themes.
 Rgb LiftDarkColor(Rgb color);
 
+// A tint the user's rules give a viewer row: a highlight (mention, word or user) or a first
+// message.
+enum class RowTint : uint8_t { None = 0, Highlight = 1, First = 2 };
+
 Rgb NameColor(const plx::ChatRow& row, const ChatPalette& palette, NameStyle style);
 Rgb BodyColor(const plx::ChatRow& row, const ChatPalette& palette, NameStyle style);
-// Alert and outbound tints, then the hover tint (never on system rows).
-Rgb RowBackground(const plx::ChatRow& row, const ChatPalette& palette, bool hovered);
-// The left bar and the dot of system rows.
-Rgb RowBarColor(const plx::ChatRow& row, const ChatPalette& palette);
+// Alert, outbound, highlight and first-message tints, then the hover tint (never on system rows).
+Rgb RowBackground(const plx::ChatRow& row, const ChatPalette& palette, bool hovered,
+                  RowTint tint = RowTint::None);
+// The left bar and the dot of system rows; highlights have a bar of their own colour.
+Rgb RowBarColor(const plx::ChatRow& row, const ChatPalette& palette, RowTint tint = RowTint::None);
 
 struct Badge {
   std::string label;
@@ -47,5 +52,7 @@ std::string TimeText(int64_t timestampMs);
 
 // "↓  Jump to latest" below 1, else "↓  N new message" + "s" unless N is 1 (UTF-8).
 std::string JumpPillText(int newCount);
+// "Paused" while no row waits, else "Paused · N new" (UTF-8).
+std::string PausedPillText(int heldCount);
 
 }  // namespace vlo

@@ -7,9 +7,10 @@ namespace {
 
 TEST(WindowLayout, ConstantsAtDefaultSizeAndMinimum) {
   const WindowLayout l = ComputeLayout(440, 760, false);
-  EXPECT_EQ(l.pills[0], QRect(10, 8, 108, 40));  // (440 - 116) / 3 = 108
-  EXPECT_EQ(l.pills[1], QRect(124, 8, 108, 40));
-  EXPECT_EQ(l.pills[2], QRect(238, 8, 108, 40));
+  EXPECT_EQ(l.pills[0], QRect(10, 8, 94, 40));  // (440 - 156) / 3 = 94
+  EXPECT_EQ(l.pills[1], QRect(110, 8, 94, 40));
+  EXPECT_EQ(l.pills[2], QRect(210, 8, 94, 40));
+  EXPECT_EQ(l.mentions, QRect(314, 10, 36, 36));
   EXPECT_EQ(l.pin, QRect(354, 10, 36, 36));
   EXPECT_EQ(l.gear, QRect(394, 10, 36, 36));
   EXPECT_TRUE(l.banner.isNull());
@@ -28,14 +29,15 @@ TEST(WindowLayout, ConstantsAtDefaultSizeAndMinimum) {
 TEST(WindowLayout, HitTestOrderAndBannerOnlyWhenShown) {
   const WindowLayout shown = ComputeLayout(440, 760, true);
   EXPECT_EQ(HitTest(shown, {20, 20}, true), kItemTwitch);
-  EXPECT_EQ(HitTest(shown, {130, 20}, true), kItemYouTube);
-  EXPECT_EQ(HitTest(shown, {240, 47}, true), kItemKick);
-  EXPECT_EQ(HitTest(shown, {240, 48}, true), kItemNone);
+  EXPECT_EQ(HitTest(shown, {120, 20}, true), kItemYouTube);
+  EXPECT_EQ(HitTest(shown, {220, 47}, true), kItemKick);
+  EXPECT_EQ(HitTest(shown, {220, 48}, true), kItemNone);
+  EXPECT_EQ(HitTest(shown, {320, 20}, true), kItemMentions);
   EXPECT_EQ(HitTest(shown, {360, 20}, true), kItemPin);
   EXPECT_EQ(HitTest(shown, {400, 20}, true), kItemGear);
   EXPECT_EQ(HitTest(shown, {200, 60}, true), kItemBanner);
   EXPECT_EQ(HitTest(shown, {200, 60}, false), kItemNone);
-  EXPECT_EQ(HitTest(shown, {121, 20}, true), kItemNone);  // gap between pills
+  EXPECT_EQ(HitTest(shown, {107, 20}, true), kItemNone);  // gap between pills
 }
 
 TEST(HeaderTexts, StatusLinesForEachState) {
