@@ -63,6 +63,11 @@ class WorldChat {
   void Says(plx::PlatformId platform, const Viewer& viewer, const std::string& text) {
     Says(platform, viewer.name, viewer.Id(platform), text, false);
   }
+  // A viewer's first message in the Twitch channel, which Twitch marks as such.
+  void SaysFirstTime(const Viewer& viewer, const std::string& text) {
+    Says(plx::PlatformId::Twitch, viewer.name, viewer.Id(plx::PlatformId::Twitch), text, false,
+         true);
+  }
   // The channel's owner, typing in the chat from elsewhere.
   void OwnerSays(plx::PlatformId platform, const std::string& text) {
     switch (platform) {
@@ -89,7 +94,7 @@ class WorldChat {
 
  private:
   void Says(plx::PlatformId platform, const std::string& name, const std::string& id,
-            const std::string& text, bool owner) {
+            const std::string& text, bool owner, bool first = false) {
     switch (platform) {
       case plx::PlatformId::Twitch: {
         sim::TwitchViewer viewer;
@@ -101,6 +106,7 @@ class WorldChat {
         chat.id = "0d0c0b0a-0000-4000-8000-" + std::to_string(100000000000 + ++said_);
         chat.text = text;
         chat.sentMs = sim::WallMs();
+        chat.firstMessage = first;
         world_.Twitch().SendLines(
             sim::SimWorld::kTwitchChannel,
             {sim::TwitchPrivmsgLine({sim::SimWorld::kTwitchChannel, sim::SimWorld::kTwitchRoomId},

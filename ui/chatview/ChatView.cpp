@@ -249,9 +249,10 @@ void ChatView::ApplyRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> ti
   rows_ = std::move(rows);
   tints_ = std::move(tints);
   tints_.resize(rows_.size(), RowTint::None);
-  if (hoverRow_ >= static_cast<int>(rows_.size())) hoverRow_ = -1;
   RelayoutAll();
   SettleScroll(anchor);
+  // The hovered row is the one now under the pointer, which the new list may have moved.
+  if (hoverRow_ != -1) hoverRow_ = rows_.empty() ? -1 : scroll_.RowAt(hoverPoint_.y());
 }
 
 RowTint ChatView::TintOf(int rowIndex) const {
@@ -452,6 +453,7 @@ void ChatView::wheelEvent(QWheelEvent* event) {
 
 void ChatView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point{event->position().toPoint()};
+  hoverPoint_ = point;
   const int row{rows_.empty() ? -1 : scroll_.RowAt(point.y())};
   PauseUnderPointer();
   const bool overPill{PillShown() && PillRect().contains(point)};

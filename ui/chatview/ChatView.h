@@ -172,6 +172,7 @@ class ChatView : public QAbstractScrollArea {
   LayoutCache cache_;
   int layoutWidth_{-1};
   int hoverRow_{-1};
+  QPoint hoverPoint_;  // where the pointer was last seen over the rows
 
   ViewMetrics metrics_;
   int textSize_{1};
