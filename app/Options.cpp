@@ -69,8 +69,10 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
         o.settingsPage = 1;
       } else if (value == "overlay") {
         o.settingsPage = 2;
+      } else if (value == "highlights") {
+        o.settingsPage = 3;
       } else {
-        parsed.error = "--settings-page needs channels, look or overlay";
+        parsed.error = "--settings-page needs channels, look, highlights or overlay";
       }
     } else if (TakeValue(arg, "--after=", value)) {
       char* end = nullptr;
@@ -163,8 +165,8 @@ std::string UsageText() {
          "  --demo-rate=N        with the demo, N messages per second over the three platforms\n"
          "  --screenshot=FILE    save the window as a PNG after --after=SECONDS (default 3), exit\n"
          "  --screenshot-settings=FILE  likewise the settings window, opened over the window;\n"
-         "                       --settings-page=channels (default), look or overlay picks\n"
-         "                       its page\n"
+         "                       --settings-page=channels (default), look, highlights or\n"
+         "                       overlay picks its page\n"
          "  --version            print the version and exit\n"
          "  --help               print this text and exit\n";
 }

@@ -1,3 +1,4 @@
+#include "ui/settings/SettingsValidation.h"
 #include "ui/settings/SettingsWindow.h"
 #include "ui/settings/ThemeSwatch.h"
 #include "ui/toolkit/Controls.h"
@@ -84,8 +85,8 @@ void SettingsWindow::Watch(QWidget* control, int id) {
 void SettingsWindow::CreateControls() {
   // Tab order follows the order of creation.
   title_ = CreateLabel(this, kit_, kStatic, QStringLiteral("Settings"), false, true);
-  const char* pages[]{"Channels & accounts", "Look & feel", "Overlay"};
-  for (int page{0}; page < 3; ++page) {
+  const char* pages[]{"Channels & accounts", "Look & feel", "Overlay", "Highlights"};
+  for (int page : {0, 1, kRulesPage, 2}) {  // left to right
     pageButtons_[page] = CreateButton(this, kit_, kPageButton + page, pages[page],
                                       page == 0 ? ButtonKind::Primary : ButtonKind::Plain);
     Watch(pageButtons_[page], kPageButton + page);
@@ -162,6 +163,8 @@ void SettingsWindow::CreateControls() {
     pageControls_[1].push_back(switches_[index]);
   }
 
+  CreateRulesControls();
+
   std::vector<QWidget*>& overlay{pageControls_[2]};
   overlaySwitch_ = CreateCheckBox(this, kit_, kOverlaySwitch,
                                   QStringLiteral("Serve the chat as an overlay for streaming "
@@ -228,7 +231,9 @@ void SettingsWindow::PlaceControls() {
   const SettingsLayout& l{layout_};
   setFixedSize(l.clientWidth, l.clientHeight);
   title_->setGeometry(l.title);
-  for (int page{0}; page < 3; ++page) pageButtons_[page]->setGeometry(l.pageButtons[page]);
+  for (int page{0}; page < kPageCount; ++page) {
+    pageButtons_[page]->setGeometry(l.pageButtons[page]);
+  }
   for (int i{0}; i < 3; ++i) {
     const PlatformRowLayout& row{l.platforms[i]};
     accountLines_[i]->setGeometry(row.accountLine);
@@ -263,6 +268,17 @@ void SettingsWindow::PlaceControls() {
   overlayAddress_->setGeometry(o.address);
   overlayCopy_->setGeometry(o.copy);
   overlayNote_->setGeometry(o.note);
+  const RulesLayout& r{l.rules};
+  highlightTitle_->setGeometry(r.highlightTitle);
+  hideTitle_->setGeometry(r.hideTitle);
+  for (int i{0}; i < kRuleListCount; ++i) {
+    listLabels_[i]->setGeometry(r.listLabels[i]);
+    lists_[i]->setGeometry(r.lists[i]);
+  }
+  listNote_->setGeometry(r.listNote);
+  for (size_t i{0}; i < ruleSwitches_.size(); ++i) ruleSwitches_[i]->setGeometry(r.switches[i]);
+  pauseLabel_->setGeometry(r.pause.label);
+  for (size_t k{0}; k < pauseButtons_.size(); ++k) pauseButtons_[k]->setGeometry(r.pause.buttons[k]);
   error_->setGeometry(l.error);
   footer_->setGeometry(l.footer);
   cancel_->setGeometry(l.cancel);

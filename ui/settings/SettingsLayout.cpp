@@ -82,6 +82,14 @@ SettingsLayout Scaled(const SettingsLayout& u, int dpi) {
     for (QRect& r : row.buttons) r = s(r);
   }
   o.separatorY = s(o.separatorY);
+  RulesLayout& rules{l.rules};
+  for (QRect* r : {&rules.highlightTitle, &rules.hideTitle, &rules.listNote, &rules.pause.label})
+    *r = s(*r);
+  for (QRect& r : rules.listLabels) r = s(r);
+  for (QRect& r : rules.lists) r = s(r);
+  for (QRect& r : rules.switches) r = s(r);
+  for (QRect& r : rules.pause.buttons) r = s(r);
+  rules.separatorY = s(rules.separatorY);
   for (QRect* r : {&l.error, &l.cancel, &l.save, &l.footer}) *r = s(*r);
   return l;
 }
@@ -94,10 +102,12 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   l.separatorLeft = kLeft;
   l.separatorRight = kClientWidth - kLeft;
   l.title = QRect{kLeft, 14, kWidth, 30};
-  // The first page's caption is the longest: its button takes what the others do not need.
-  l.pageButtons[2] = QRect{kRight - 120, 52, 120, 32};
-  l.pageButtons[1] = QRect{l.pageButtons[2].left() - 8 - 128, 52, 128, 32};
-  l.pageButtons[0] = QRect{kLeft, 52, l.pageButtons[1].left() - 8 - kLeft, 32};
+  // Left to right: channels, look, highlights, overlay. The first page's caption is the longest:
+  // its button takes what the others do not need.
+  l.pageButtons[2] = QRect{kRight - 76, 52, 76, 32};
+  l.pageButtons[3] = QRect{l.pageButtons[2].left() - 6 - 102, 52, 102, 32};
+  l.pageButtons[1] = QRect{l.pageButtons[3].left() - 6 - 96, 52, 96, 32};
+  l.pageButtons[0] = QRect{kLeft, 52, l.pageButtons[1].left() - 6 - kLeft, 32};
 
   for (int i{0}; i < 3; ++i) {
     PlatformRowLayout& row{l.platforms[i]};
@@ -177,7 +187,34 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   o.address = QRect{kLeft, addressTop + 26, kWidth - kButtonWidth - 8, 32};
   o.note = QRect{kLeft, addressTop + 66, kWidth, 48};
 
-  const int errorTop{std::max({pageZeroBottom, third + 34, o.note.bottom() + 1 + 14})};
+  // The highlights page: lists in two columns, then the switches in pairs and the pause choice.
+  RulesLayout& r{l.rules};
+  const int column{(kWidth - 8) / 2};
+  const int rightColumn{kLeft + column + 8};
+  r.highlightTitle = QRect{kLeft, 96, column, 22};
+  r.hideTitle = QRect{rightColumn, 96, column, 22};
+  for (int i{0}; i < 5; ++i) {
+    const int left{i < 3 ? kLeft : rightColumn};
+    const int top{122 + (i < 3 ? i : i - 3) * 82};
+    r.listLabels[i] = QRect{left, top, column, 18};
+    r.lists[i] = QRect{left, top + 20, column, 56};
+  }
+  r.listNote = QRect{rightColumn, 122 + 2 * 82, column, 76};
+  r.separatorY = 122 + 3 * 82 + 2;
+  for (int i{0}; i < 6; ++i) {
+    const int top{r.separatorY + 12 + (i / 2) * 30};
+    r.switches[i] = i % 2 == 0 ? QRect{kLeft, top, column, 26} : QRect{rightColumn, top, column, 26};
+  }
+  const int pauseTop{r.separatorY + 12 + 3 * 30 + 6};
+  r.pause.label = QRect{kLeft, pauseTop + 7, 100, 20};
+  // The first choice has the long caption.
+  r.pause.buttons = {QRect{kOptionLeft, pauseTop, 134, 30}};
+  for (const QRect& rect :
+       Spread(kPauseChoices - 1, kOptionLeft + 134 + kOptionGap, kRight, pauseTop, 30, kOptionGap))
+    r.pause.buttons.push_back(rect);
+
+  const int errorTop{std::max({pageZeroBottom, third + 34, o.note.bottom() + 1 + 14,
+                               r.pause.buttons.back().bottom() + 1 + 14})};
   l.error = QRect{kLeft, errorTop, kWidth, 30};
   const int buttonsTop{errorTop + 34};
   l.save = QRect{kRight - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight};

@@ -45,6 +45,21 @@ struct OverlayLayout {
   QRect note;
 };
 
+// The "Highlights" page: two columns of lists (highlight words, users and patterns on the left,
+// hidden users and patterns on the right), the switches, the pause choice and a note.
+struct RulesLayout {
+  QRect highlightTitle;
+  QRect hideTitle;
+  std::array<QRect, 5> listLabels;
+  std::array<QRect, 5> lists;
+  QRect listNote;
+  int separatorY{};
+  std::array<QRect, 6> switches;
+  OptionRowLayout pause;
+};
+
+inline constexpr int kPauseChoices{4};
+
 // Buttons per option row of the overlay page, top to bottom.
 inline constexpr std::array<int, 4> kOverlayOptionCounts{3, 3, 4, 4};
 
@@ -55,7 +70,7 @@ struct SettingsLayout {
   int separatorLeft{};
   int separatorRight{};  // exclusive
   QRect title;
-  std::array<QRect, 3> pageButtons;
+  std::array<QRect, 4> pageButtons;  // channels, look, overlay, highlights
   std::array<PlatformRowLayout, 3> platforms;  // Twitch, YouTube, Kick
   OwnAppLayout ownApps;
   QRect themeLabel;
@@ -65,6 +80,7 @@ struct SettingsLayout {
   std::array<OptionRowLayout, 4> options;  // text size, name colours, spacing, opacity
   std::array<QRect, 5> switches;           // in command order 300..304
   OverlayLayout overlay;
+  RulesLayout rules;
   QRect error;
   QRect cancel;
   QRect save;

@@ -29,7 +29,10 @@ void SettingsWindow::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), ToQColor(palette.windowBg));
   if (page_ != 0) {
     DrawHLine(painter, layout_.separatorLeft, layout_.separatorRight,
-              page_ == 1 ? layout_.pageSeparatorY : layout_.overlay.separatorY, palette.borderSoft);
+              page_ == 1            ? layout_.pageSeparatorY
+              : page_ == kRulesPage ? layout_.rules.separatorY
+                                    : layout_.overlay.separatorY,
+              palette.borderSoft);
     return;
   }
   painter.setFont(kit_.semiboldFont);

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/ChatSettings.h"
 
 namespace vlo {
 
@@ -28,5 +33,22 @@ struct ChannelCheck {
 // Checks Twitch, then YouTube, then Kick (UTF-8 text as typed); the first failure wins.
 ChannelCheck CheckChannelFields(std::string_view twitch, std::string_view youtube,
                                 std::string_view kick);
+
+// The highlights page's lists in command order: highlight words, users and patterns, then hidden
+// users and patterns.
+inline constexpr int kRuleListCount{5};
+std::vector<std::string>& RuleList(ChatSettings& settings, int list);
+const std::vector<std::string>& RuleList(const ChatSettings& settings, int list);
+// The pause choices of the highlights page, in seconds (0: until the pointer leaves).
+inline constexpr int kPauseSeconds[]{0, 2, 5, 10};
+
+// A list as its text area shows it (one entry a line), and back: entries trimmed, empty lines
+// and repeats dropped.
+QString JoinLines(const std::vector<std::string>& entries);
+std::vector<std::string> SplitLines(const QString& text);
+
+// The first pattern of either pattern list that cannot be used, as a sentence naming its list;
+// with `list` set to that list.
+std::optional<std::string> RulesProblem(const ChatSettings& settings, int* list = nullptr);
 
 }  // namespace vlo

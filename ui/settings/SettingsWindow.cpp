@@ -103,7 +103,9 @@ bool SettingsWindow::Open(const ChatSettings& settings, Completion done) {
     edits_[i]->setText(Q(text));
   }
   overlayPort_->setText(QString::number(working_.overlayPort));
+  for (int i{0}; i < 5; ++i) lists_[i]->setPlainText(JoinLines(RuleList(working_, i)));
   UpdateOptionKinds();
+  LoadRulesPage();
   ReadOwnApps();
   RefreshAccounts();
   ShowPage(0);
@@ -158,8 +160,13 @@ bool SettingsWindow::HandleKey(int key) {
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event)->key()))
-    return true;
+  if (event->type() == QEvent::KeyPress) {
+    const int key{static_cast<QKeyEvent*>(event)->key()};
+    // Enter starts a new line in a list; Escape still closes.
+    const bool list{qobject_cast<QPlainTextEdit*>(watched) != nullptr};
+    if (list && (key == Qt::Key_Return || key == Qt::Key_Enter)) return false;
+    if (HandleKey(key)) return true;
+  }
   return QWidget::eventFilter(watched, event);
 }
 
@@ -171,7 +178,7 @@ void SettingsWindow::keyPressEvent(QKeyEvent* event) {
 
 void SettingsWindow::OnCommand(int id) {
   if (!open_) return;
-  if (id >= kPageButton && id < kPageButton + 3) {
+  if (id >= kPageButton && id < kPageButton + kPageCount) {
     ShowPage(id - kPageButton);
   } else if (id >= kAccountButton && id < kAccountButton + 3) {
     OnAccountButton(id - kAccountButton);
@@ -214,6 +221,12 @@ void SettingsWindow::OnCommand(int id) {
   } else if (id == kOverlayCopy) {
     QGuiApplication::clipboard()->setText(overlayAddress_->text());
     overlayCopy_->setText(QStringLiteral("Copied"));
+  } else if (id >= kPauseChoice && id < kPauseChoice + kPauseChoices) {
+    working_.pauseSeconds = kPauseSeconds[id - kPauseChoice];
+    LoadRulesPage();
+  } else if (id >= kRuleSwitch && id < kRuleSwitch + 6) {
+    ReadRulesPage();
+    LoadRulesPage();
   } else if (id == kSave) {
     if (Save()) Finish(true);
   } else if (id == kCancel) {
@@ -357,10 +370,12 @@ void SettingsWindow::UpdateOverlayPage() {
 }
 
 void SettingsWindow::ShowPage(int page) {
-  page_ = page >= 0 && page <= 2 ? page : 0;
-  for (int p{0}; p < 3; ++p) {
+  page_ = page >= 0 && page < kPageCount ? page : 0;
+  for (int p{0}; p < kPageCount; ++p) {
     for (QWidget* control : pageControls_[p]) control->setVisible(p == page_);
     SetButtonKind(pageButtons_[p], Choice(p == page_));
+    // Four captions share the row: the chosen one keeps the regular weight so that it fits.
+    pageButtons_[p]->setFont(kit_.bodyFont);
   }
   update();
 }
@@ -411,6 +426,8 @@ bool SettingsWindow::Save() {
     overlayPort_->setFocus(Qt::OtherFocusReason);
     return false;
   }
+  ReadRulesPage();
+  if (!CheckPatterns()) return false;
   working_.overlayPort = *port;
   working_.twitchChannel = check.twitchChannel;
   working_.youtubeTarget = check.youtubeTarget;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -23,8 +24,9 @@ class KitLabel;
 class ThemeSwatch;
 
 // The settings window: "Channels & accounts" (channel fields, sign-in per platform), "Look &
-// feel" (theme, sizes, opacity and switches) and "Overlay" (the page server for streaming
-// software, its port and the page address to copy). Changes on the second page are previewed
+// feel" (theme, sizes, opacity and switches), "Highlights" (highlight and hide rules,
+// notifications, pause on hover) and "Overlay" (the page server for streaming software, its port
+// and the page address to copy). Changes on the second page are previewed
 // through the host at once; Save checks the channel fields and hands the working copy back; Cancel,
 // Escape and closing discard it. Account actions act at once. One object, owned by the main
 // window and reused for every opening. Window thread only.
@@ -51,6 +53,11 @@ class SettingsWindow : public QWidget {
   static constexpr int kOverlayShow{720};      // chat and alerts, chat only, alerts only
   static constexpr int kOverlayFade{730};      // never, 30 s, 1 min, 2 min
   static constexpr int kOverlayRows{740};      // 10, 20, 50, 100
+  // first-message tint, hide commands and bots, notify, sound, sound on every message, pause
+  static constexpr int kRuleSwitch{800};
+  static constexpr int kPauseChoice{810};  // until the pointer leaves, 2 s, 5 s, 10 s
+  // highlight words, users, patterns; hidden users, patterns
+  static constexpr int kRuleList{820};
   static constexpr int kCancel{900};
   static constexpr int kSave{901};
 
@@ -85,6 +92,8 @@ class SettingsWindow : public QWidget {
   QString ThemeLineText() const;
   QString FooterText() const;
   QString OverlayAddressText() const;
+  static constexpr int kPageCount{4};
+  static constexpr int kRulesPage{3};
   // The own-app dialog while it is open, else null.
   OwnAppDialog* OwnAppDialogShown() const { return ownAppDialog_; }
 
@@ -111,6 +120,12 @@ class SettingsWindow : public QWidget {
   void UpdateOptionKinds();
   // Restyles the overlay page's choices and shows the address they make.
   void UpdateOverlayPage();
+  // Fills the highlights page from the working copy, and reads it back.
+  void LoadRulesPage();
+  void ReadRulesPage();
+  // The first pattern that cannot be used, told in the error line; false then.
+  bool CheckPatterns();
+  void CreateRulesControls();
   bool Save();
   void Finish(bool saved);
   // Handles Escape and Enter from the window or any control; true when the key was used.
@@ -128,7 +143,7 @@ class SettingsWindow : public QWidget {
   bool open_{false};
 
   KitLabel* title_{nullptr};
-  std::array<KitButton*, 3> pageButtons_{};
+  std::array<KitButton*, 4> pageButtons_{};
   std::array<KitLabel*, 3> accountLines_{};
   std::array<KitButton*, 3> accountButtons_{};
   std::array<KitEdit*, 3> edits_{};
@@ -154,12 +169,20 @@ class SettingsWindow : public QWidget {
   KitEdit* overlayAddress_{nullptr};
   KitButton* overlayCopy_{nullptr};
   KitLabel* overlayNote_{nullptr};
+  KitLabel* highlightTitle_{nullptr};
+  KitLabel* hideTitle_{nullptr};
+  std::array<KitLabel*, 5> listLabels_{};
+  std::array<QPlainTextEdit*, 5> lists_{};
+  KitLabel* listNote_{nullptr};
+  std::array<KitCheckBox*, 6> ruleSwitches_{};
+  KitLabel* pauseLabel_{nullptr};
+  std::vector<KitButton*> pauseButtons_;
   KitLabel* error_{nullptr};
   KitLabel* footer_{nullptr};
   KitButton* cancel_{nullptr};
   KitButton* save_{nullptr};
   // The controls shown only on each page.
-  std::array<std::vector<QWidget*>, 3> pageControls_{};
+  std::array<std::vector<QWidget*>, 4> pageControls_{};
 };
 
 }  // namespace vlo

@@ -8,9 +8,10 @@ namespace {
 TEST(SettingsLayoutTest, ChannelsPageAt96Dpi) {
   const SettingsLayout l{ComputeSettingsLayout(9, 96)};
   EXPECT_EQ(l.title, QRect(20, 14, 460, 30));
-  EXPECT_EQ(l.pageButtons[0], QRect(20, 52, 196, 32));
-  EXPECT_EQ(l.pageButtons[1], QRect(224, 52, 128, 32));
-  EXPECT_EQ(l.pageButtons[2], QRect(360, 52, 120, 32));
+  EXPECT_EQ(l.pageButtons[0], QRect(20, 52, 168, 32));
+  EXPECT_EQ(l.pageButtons[1], QRect(194, 52, 96, 32));
+  EXPECT_EQ(l.pageButtons[3], QRect(296, 52, 102, 32));
+  EXPECT_EQ(l.pageButtons[2], QRect(404, 52, 76, 32));
   const PlatformRowLayout& youtube{l.platforms[1]};
   EXPECT_EQ(youtube.separatorY, 212);
   EXPECT_EQ(youtube.nameBand, QRect(20, 220, 128, 30));
