@@ -146,14 +146,16 @@ void ChatWindow::SettingsClosed(bool saved, const ChatSettings& chosen) {
     requestedTwitchChannel_.clear();
     requestedKickChannel_.clear();
   }
-  if (opened_ && (next.overlayEnabled != before.overlayEnabled ||
-                  next.overlayPort != before.overlayPort ||
-                  next.thirdPartyEmotes != before.thirdPartyEmotes)) {
+  if (opened_ &&
+      (next.overlayEnabled != before.overlayEnabled || next.overlayPort != before.overlayPort ||
+       next.thirdPartyEmotes != before.thirdPartyEmotes)) {
     ServeOverlay(next);
   }
   ApplySettings(stored_);
+  ApplyRules(stored_);
   Save();
   RefreshFromHub();
+  RefreshRows();  // the rules may have changed with no new row
 }
 
 }  // namespace vlo

@@ -1,0 +1,223 @@
+// Highlights, the mentions view, hiding, pausing and searching in the window, against the
+// simulated world: real readers, a real sign-in, the settings file.
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "tests/ui/mainwindow/WindowWorldFixture.h"
+#include "ui/chatview/ChatView.h"
+#include "ui/mainwindow/SearchBar.h"
+#include "ui/toolkit/KitEdit.h"
+
+namespace vlo {
+namespace {
+
+using plx::PlatformId;
+using test::ProcessUntil;
+
+class WindowHighlightsTest : public test::WindowWorldTest {
+ protected:
+  ChatWindow& OpenWith(ChatSettings settings) {
+    const ChatTargets targets = world->DemoTargets();
+    settings.twitchChannel = targets.twitchChannel;
+    settings.kickChannel = targets.kickChannel;
+    settings.youtubeTarget = targets.youtubeTarget;
+    ChatWindow& w = OpenWindow(settings);
+    // Rows said before a reader joined its chat would never arrive.
+    EXPECT_TRUE(ProcessUntil([&] {
+      for (PlatformId platform : {PlatformId::Twitch, PlatformId::YouTube, PlatformId::Kick}) {
+        if (Status(platform).state != ConnectionState::Connected) return false;
+      }
+      return true;
+    }));
+    return w;
+  }
+  int ViewIndex(const std::string& body) {
+    const auto& rows = window->View().Rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].body == body) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  void WaitForBody(const std::string& body) {
+    ASSERT_TRUE(ProcessUntil([&] { return ViewIndex(body) >= 0; })) << body;
+  }
+  RowTint TintOf(const std::string& body) { return window->View().TintOf(ViewIndex(body)); }
+};
+
+TEST_F(WindowHighlightsTest, MentionsWordsAndFirstMessagesStandOutAndTheMentionsViewListsThem) {
+  ChatSettings settings;
+  settings.highlightWords = {"hype train"};
+  ChatWindow& w = OpenWith(settings);
+  SignIn(PlatformId::Twitch);
+  const std::string me = Status(PlatformId::Twitch).account;
+  ASSERT_FALSE(me.empty());
+  const test::Viewer ann{"Ann", 1}, bob{"Bob", 2}, cat{"Cat", 3}, dan{"Dan", 4};
+  chat->Says(PlatformId::Twitch, ann, "hey @" + me + " great stream");
+  chat->Says(PlatformId::Kick, bob, "HYPE TRAIN incoming");
+  chat->Says(PlatformId::YouTube, cat, "just a plain message");
+  chat->SaysFirstTime(dan, "first time here, hello!");
+  chat->Says(PlatformId::Kick, cat, "@" + me + " on Kick is not this account");
+  WaitForBody("first time here, hello!");
+  WaitForBody("@" + me + " on Kick is not this account");
+
+  EXPECT_EQ(TintOf("hey @" + me + " great stream"), RowTint::Highlight);
+  EXPECT_EQ(TintOf("HYPE TRAIN incoming"), RowTint::Highlight);
+  EXPECT_EQ(TintOf("just a plain message"), RowTint::None);
+  EXPECT_EQ(TintOf("first time here, hello!"), RowTint::First);
+  EXPECT_EQ(TintOf("@" + me + " on Kick is not this account"), RowTint::None);
+  EXPECT_EQ(w.HighlightCount(), 2);
+  EXPECT_EQ(w.UnseenHighlights(), 2);
+  EXPECT_EQ(w.TooltipFor(kItemMentions), "Show mentions and highlights only (2 in the chat now)");
+
+  w.ClickItem(kItemMentions);
+  EXPECT_TRUE(w.MentionsOnly());
+  EXPECT_EQ(w.UnseenHighlights(), 0);
+  ASSERT_EQ(w.View().Rows().size(), 2u);
+  chat->Says(PlatformId::YouTube, ann, "hype train on YouTube too");
+  chat->Says(PlatformId::YouTube, bob, "not shown in the mentions view");
+  WaitForBody("hype train on YouTube too");
+  EXPECT_EQ(w.View().Rows().size(), 3u);
+
+  const QString folder =
+      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
+  QDir{}.mkpath(folder);
+  w.ClickItem(kItemMentions);
+  EXPECT_GT(w.View().Rows().size(), 3u);
+  for (const char* theme : {"neon", "calm"}) {
+    ChatSettings look = w.StoredSettings();
+    look.theme = theme;
+    w.ApplySettings(look);
+    QApplication::processEvents();
+    EXPECT_TRUE(w.grab().toImage().save(folder + "/highlights-" + theme + ".png"));
+  }
+}
+
+TEST_F(WindowHighlightsTest, IgnoringHidesRowsWithoutDeletingAndRemovingTheRuleBringsThemBack) {
+  ChatWindow& w = OpenWith(ChatSettings{});
+  const test::Viewer spam{"Spammy", 5}, ann{"Ann", 1};
+  chat->Says(PlatformId::Twitch, spam, "buy followers here");
+  chat->Says(PlatformId::Kick, spam, "same name on Kick");
+  chat->Says(PlatformId::Twitch, ann, "hello all");
+  chat->Says(PlatformId::Twitch, spam, "and again");
+  WaitForBody("and again");
+  WaitForBody("same name on Kick");
+  const plx::ChatRow row = w.View().Rows()[ViewIndex("buy followers here")];
+
+  w.View().RunRowCommand(row, ChatView::kIgnoreUser);
+  EXPECT_EQ(ViewIndex("buy followers here"), -1);
+  EXPECT_EQ(ViewIndex("and again"), -1);
+  EXPECT_GE(ViewIndex("same name on Kick"), 0);  // the rule is for Twitch only
+  EXPECT_GE(ViewIndex("hello all"), 0);
+  EXPECT_EQ(w.HiddenCount(), 2);
+  EXPECT_EQ(LoadChatSettings(dir.path()).ignoreUsers, std::vector<std::string>{"twitch:Spammy"});
+  EXPECT_TRUE(HasLine(PlatformId::Twitch, "buy followers here"));  // held, never deleted
+  EXPECT_TRUE(ProcessUntil([&] {
+    return HasLine(PlatformId::Twitch,
+                   "Ignoring Spammy on Twitch. Remove them under Settings, Highlights & filters.");
+  }));
+
+  // Removing the rule in the settings shows the rows again.
+  w.OpenSettings();
+  window->Settings()->ShowPage(SettingsWindow::kRulesPage);
+  auto* hidden = SettingsControl<QPlainTextEdit>(SettingsWindow::kRuleList + 3);
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_EQ(hidden->toPlainText(), "twitch:Spammy");
+  hidden->clear();
+  QTest::mouseClick(SettingsControl(SettingsWindow::kSave), Qt::LeftButton);
+  ASSERT_FALSE(w.Settings()->IsOpen());
+  EXPECT_GE(ViewIndex("buy followers here"), 0);
+  EXPECT_GE(ViewIndex("and again"), 0);
+  EXPECT_EQ(w.HiddenCount(), 0);
+  EXPECT_TRUE(LoadChatSettings(dir.path()).ignoreUsers.empty());
+}
+
+TEST_F(WindowHighlightsTest, SearchFiltersInAnyCaseAndEscapeComesBackToTheSamePlace) {
+  ChatWindow& w = OpenWith(ChatSettings{});
+  const test::Viewer ann{"Ann", 1}, zoe{"Zoë", 9};
+  for (int i = 0; i < 40; ++i) {
+    chat->Says(PlatformId::Twitch, ann, "line number " + std::to_string(i));
+  }
+  chat->Says(PlatformId::Kick, zoe, "Été brûlant");
+  chat->Says(PlatformId::YouTube, ann, "what a summer, ÉTÉ!");
+  WaitForBody("what a summer, ÉTÉ!");
+  WaitForBody("line number 39");
+
+  ChatView& view = w.View();
+  view.ScrollTo(view.Scroll().rowTops[ViewIndex("line number 12")]);
+  ASSERT_FALSE(view.Scroll().following);
+  const int topIndex = view.Scroll().RowAt(0);
+  const std::string topId = view.Rows()[topIndex].id;
+  const int offset = view.Scroll().scrollY - view.Scroll().rowTops[topIndex];
+  const size_t all = view.Rows().size();
+
+  QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(w.Search()->isVisible());
+  w.Search()->Field()->setText(QString::fromUtf8("été"));  // typed with a dead key
+  ASSERT_EQ(view.Rows().size(), 2u);
+  EXPECT_EQ(w.Search()->CountText(), "2 matches");
+  w.Search()->Field()->setText(QString::fromUtf8("zoË"));  // the author's name, any case
+  ASSERT_EQ(view.Rows().size(), 1u);
+  EXPECT_EQ(w.Search()->CountText(), "1 match");
+  QTest::keyClicks(w.Search()->Field(), " nothing like this");
+  EXPECT_EQ(w.Search()->CountText(), "No matches");
+
+  const QString folder =
+      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
+  QDir{}.mkpath(folder);
+  QTest::keyClick(w.Search()->Field(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(w.Search()->Field(), "number 1");
+  for (const char* theme : {"neon", "calm"}) {
+    ChatSettings look = w.StoredSettings();
+    look.theme = theme;
+    w.ApplySettings(look);
+    QApplication::processEvents();
+    EXPECT_TRUE(w.grab().toImage().save(folder + "/search-" + theme + ".png"));
+  }
+
+  QTest::keyClick(w.Search()->Field(), Qt::Key_Escape);
+  EXPECT_FALSE(w.Search()->isVisible());
+  EXPECT_EQ(view.Rows().size(), all);
+  EXPECT_FALSE(view.Scroll().following);
+  const int backIndex = view.Scroll().RowAt(0);
+  EXPECT_EQ(view.Rows()[backIndex].id, topId);
+  EXPECT_EQ(view.Scroll().scrollY - view.Scroll().rowTops[backIndex], offset);
+}
+
+TEST_F(WindowHighlightsTest, ThePausedPillHoldsRowsUnderThePointer) {
+  ChatWindow& w = OpenWith(ChatSettings{});
+  const test::Viewer ann{"Ann", 1};
+  for (int i = 0; i < 30; ++i) chat->Says(PlatformId::Twitch, ann, "early " + std::to_string(i));
+  WaitForBody("early 29");
+  ChatView& view = w.View();
+  QMouseEvent move{
+      QEvent::MouseMove, QPointF{120, 200}, view.viewport()->mapToGlobal(QPoint{120, 200}),
+      Qt::NoButton,      Qt::NoButton,      Qt::NoModifier};
+  QApplication::sendEvent(view.viewport(), &move);
+  ASSERT_TRUE(view.Paused());
+  for (int i = 0; i < 3; ++i) chat->Says(PlatformId::Kick, ann, "later " + std::to_string(i));
+  ASSERT_TRUE(ProcessUntil([&] { return view.HeldCount() == 3; }));
+  EXPECT_EQ(view.PillText(), "Paused \u00b7 3 new");
+  EXPECT_EQ(ViewIndex("later 0"), -1);
+
+  const QString folder =
+      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
+  QDir{}.mkpath(folder);
+  for (const char* theme : {"neon", "calm"}) {
+    ChatSettings look = w.StoredSettings();
+    look.theme = theme;
+    w.ApplySettings(look);
+    QApplication::processEvents();
+    EXPECT_TRUE(w.grab().toImage().save(folder + "/paused-" + theme + ".png"));
+  }
+  QEvent leave{QEvent::Leave};
+  QApplication::sendEvent(view.viewport(), &leave);
+  EXPECT_FALSE(view.Paused());
+  EXPECT_GE(ViewIndex("later 2"), 0);
+}
+
+}  // namespace
+}  // namespace vlo
