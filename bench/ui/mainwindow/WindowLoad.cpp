@@ -1,8 +1,8 @@
 // Load run: the main window signed in to the simulator's three channels (so the compose bar is
 // live and the readers hold signed-in connections), reading them at a given total rate, with
 // emotes, for a given time. Prints the window thread's busy share, the refresh rate and the
-// resident memory at the end.
-//   window_load [SECONDS=60] [MESSAGES_PER_SECOND=200]
+// resident memory at the end. With "rules", ten highlight rules and five hide rules are active.
+//   window_load [SECONDS=60] [MESSAGES_PER_SECOND=200] [rules]
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -39,6 +39,7 @@ long ResidentKiB() {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   const double rate = argc > 2 ? std::atof(argv[2]) : 200;
+  const bool rules = argc > 3 && std::string{argv[3]} == "rules";
   qputenv("QT_QPA_PLATFORM", "offscreen");
   // The tokens of this run stay in its scratch folder, not in the desktop's keyring.
   qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
@@ -57,6 +58,16 @@ int main(int argc, char** argv) {
   vlo::sim::SimWorld world{worldOptions};
   world.Accounts().SetAutoApprove(0);
   plx::TrustExtraCertificateForTests(vlo::sim::SimServer::TestCaPath());
+
+  if (rules) {
+    vlo::ChatSettings settings;
+    settings.highlightWords = {"hype", "pog", "clip it", "gg", "raid"};
+    settings.highlightPatterns = {R"(\bw+o+w+\b)", R"(^!\w+)", R"(\d{3,})"};
+    settings.highlightUsers = {"moss_man", "kick:turbo_tim"};
+    settings.ignoreUsers = {"nightbot", "twitch:spammer", "youtube:Bot Account"};
+    settings.ignorePatterns = {R"(buy (cheap )?followers)", R"(https?://\S+\.ru\b)"};
+    vlo::SaveChatSettings(dataFolder, settings);
+  }
 
   vlo::ChatWindow::Options options;
   options.dataFolder = dataFolder;
@@ -108,8 +119,9 @@ int main(int argc, char** argv) {
     const double elapsed = total.nsecsElapsed() / 1e9;
     const int refreshes = window->RefreshCount() - startRefreshes;
     const uint64_t changes = window->Hub().Revision() - startRevision;
-    std::printf("load run: %d s at %.0f messages/s (target), window %dx%d\n", seconds, rate,
-                window->width(), window->height());
+    std::printf("load run: %d s at %.0f messages/s (target), window %dx%d%s\n", seconds, rate,
+                window->width(), window->height(),
+                rules ? ", 10 highlight and 5 hide rules" : "");
     for (size_t i = 0; i < 3; ++i) {
       const vlo::PlatformStatus& status = window->Statuses()[i];
       std::printf("  %-8s %s%s\n", plx::PlatformName(plx::kReadPlatforms[i]),
@@ -121,7 +133,8 @@ int main(int argc, char** argv) {
                 refreshes);
     std::printf("  window thread busy: %.1f %%\n",
                 100.0 * (threadCpuNs() - startCpuNs) / 1e9 / elapsed);
-    std::printf("  rows in the view:   %zu\n", window->View().Rows().size());
+    std::printf("  rows in the view:   %zu (%d highlighted, %d hidden)\n",
+                window->View().Rows().size(), window->HighlightCount(), window->HiddenCount());
     std::printf("  resident memory:    %.1f MB\n", ResidentKiB() / 1024.0);
     app.quit();
   });
