@@ -147,6 +147,16 @@ void ChatView::SetIgnoreCallback(std::function<void(const plx::ChatMessage&)> ig
   ignore_ = std::move(ignore);
 }
 
+void ChatView::SetUserCardCallback(UserCardCallback open) { userCard_ = std::move(open); }
+
+QRect ChatView::RowRectGlobal(int rowIndex) const {
+  if (rowIndex < 0 || rowIndex >= static_cast<int>(rows_.size())) return {};
+  const RowLayout* layout{CachedLayout(rowIndex)};
+  const QRect local{0, scroll_.rowTops[rowIndex] - scroll_.scrollY, viewport()->width(),
+                    layout ? layout->height : LineHeightPx()};
+  return QRect{viewport()->mapToGlobal(local.topLeft()), local.size()};
+}
+
 void ChatView::SetEmptyTexts(const QString& title, const QString& hint) {
   if (title == titleText_ && hint == hintText_) return;
   titleText_ = title;
@@ -470,7 +480,16 @@ void ChatView::mouseReleaseEvent(QMouseEvent* event) {
       PillRect().contains(event->position().toPoint())) {
     ReleasePause();
     JumpToLatest();
+    return;
   }
+  if (event->button() != Qt::LeftButton || !userCard_ || rows_.empty()) return;
+  // A click on a viewer row's first line (time, badges and name) opens the author's card.
+  const QPoint point{event->position().toPoint()};
+  const int index{scroll_.RowAt(point.y())};
+  if (index < 0 || !plx::IsViewerMessage(rows_[index])) return;
+  const double lineTop{scroll_.rowTops[index] - scroll_.scrollY + metrics_.padTop};
+  if (point.y() < lineTop || point.y() >= lineTop + metrics_.lineHeight || point.x() < 4) return;
+  userCard_(rows_[index], RowRectGlobal(index));
 }
 
 void ChatView::contextMenuEvent(QContextMenuEvent* event) {
@@ -525,7 +544,8 @@ void ChatView::HideTooltip() { UpdateTooltip(QPoint{-1000, -1000}); }
 bool ChatView::PillShown() const { return !rows_.empty() && (paused_ || !scroll_.following); }
 
 QRect ChatView::PillRect() const {
-  const int width{metrics_.MulDiv(scroll_.newCount <= 0 && !(paused_ && heldCount_ > 0) ? 130 : 170)};
+  const int width{
+      metrics_.MulDiv(scroll_.newCount <= 0 && !(paused_ && heldCount_ > 0) ? 130 : 170)};
   const int height{metrics_.MulDiv(28)};
   const QSize client{viewport()->size()};
   return QRect{(client.width() - width) / 2, client.height() - metrics_.MulDiv(12) - height, width,
@@ -554,8 +574,8 @@ void ChatView::paintEvent(QPaintEvent*) {
       const RowLayout& layout{LayoutFor(rows_[i])};
       if (top + layout.height >= 0) {
         painter.save();
-        animated =
-            PaintRow(painter, rows_[i], layout, top, i == hoverRow_, tints_[i], context) || animated;
+        animated = PaintRow(painter, rows_[i], layout, top, i == hoverRow_, tints_[i], context) ||
+                   animated;
         painter.restore();
       }
     }

@@ -51,6 +51,7 @@ class ChatView : public QAbstractScrollArea {
     kCopyMessage = 7,
     kCopyName = 8,
     kIgnoreUser = 9,
+    kUserCard = 10,
   };
 
   explicit ChatView(QWidget* parent = nullptr);
@@ -71,6 +72,12 @@ class ChatView : public QAbstractScrollArea {
   void SetModerationCallbacks(ModerateCallback moderate, CanModerateCallback canModerate);
   // "Ignore user" in the row menu; without a callback the menu does not offer it.
   void SetIgnoreCallback(std::function<void(const plx::ChatMessage&)> ignore);
+  // A click on a viewer row's name line, or "User card" in its menu: the row and the row's
+  // rectangle in global coordinates. Without a callback neither is offered.
+  using UserCardCallback = std::function<void(const plx::ChatRow&, const QRect&)>;
+  void SetUserCardCallback(UserCardCallback open);
+  // The row's rectangle in global coordinates (empty for an index out of range).
+  QRect RowRectGlobal(int rowIndex) const;
   // The program's sources: catalogue words from `registry` (may be null) and images from `cache`
   // (may be null: emotes then show as their codes). Both must outlive the view or be replaced.
   void SetImageSources(const EmoteRegistry* registry, ImageCache* cache);
@@ -197,6 +204,7 @@ class ChatView : public QAbstractScrollArea {
   ModerateCallback moderate_;
   CanModerateCallback canModerate_;
   std::function<void(const plx::ChatMessage&)> ignore_;
+  UserCardCallback userCard_;
 
   bool pauseOnHover_{false};
   int pauseMs_{0};

@@ -1,6 +1,7 @@
 // The row context menu of the chat view and its commands.
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QMenu>
 
 #include "ui/chatview/ChatView.h"
@@ -61,6 +62,7 @@ std::unique_ptr<QMenu> ChatView::BuildRowMenu(int rowIndex) {
   menu->addSeparator();
   AddCommand(*menu, QStringLiteral("Copy message"), kCopyMessage);
   AddCommand(*menu, QStringLiteral("Copy name"), kCopyName);
+  if (userCard_) AddCommand(*menu, QStringLiteral("User card"), kUserCard);
   if (ignore_) {
     menu->addSeparator();
     AddCommand(*menu, QStringLiteral("Ignore user"), kIgnoreUser);
@@ -108,6 +110,15 @@ void ChatView::RunRowCommand(const plx::ChatRow& row, int command) {
       break;
     case kIgnoreUser:
       if (ignore_) ignore_(row);
+      break;
+    case kUserCard:
+      if (userCard_) {
+        QRect anchor;
+        for (size_t i{rows_.size()}; i-- > 0;) {
+          if (rows_[i].id == row.id) anchor = RowRectGlobal(static_cast<int>(i));
+        }
+        userCard_(row, anchor.isNull() ? QRect{QCursor::pos(), QSize{1, 1}} : anchor);
+      }
       break;
     default:
       break;

@@ -21,6 +21,7 @@
 #include "core/ChatSettings.h"
 #include "core/Endpoints.h"
 #include "core/ModAction.h"
+#include "core/UserHistory.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
 #include "overlay/OverlayServer.h"
@@ -43,6 +44,7 @@ class ComposeBar;
 class DesktopNotifier;
 class SearchBar;
 class SettingsWindow;
+class UserCard;
 
 // The program's main window: owns the long-lived components (secret store, account service, hub,
 // image cache, emote catalogue), paints the header with one pill per platform, the pin and gear
@@ -142,6 +144,10 @@ class ChatWindow : public QWidget, public SettingsHost {
   void ShowRow(const std::string& rowId);
   // Hides the row's author on its platform from now on (the row menu's "Ignore user").
   void IgnoreAuthor(const plx::ChatMessage& row);
+  // The card of the row's author beside `anchor` (global coordinates).
+  void OpenUserCard(const plx::ChatRow& row, const QRect& anchor);
+  UserCard* Card() const { return card_; }
+  const UserHistory& History() const { return history_; }
 
   // --- Updates (ChatWindowUpdate.cpp), also used by tests ---
   // Timer 1 fired: sets it again for six hours and checks.
@@ -231,6 +237,8 @@ class ChatWindow : public QWidget, public SettingsHost {
   std::unique_ptr<SettingsWindow> settings_;
 
   RowMarker marker_;
+  UserHistory history_;
+  UserCard* card_{nullptr};  // child popup, owned by Qt
   std::string identities_;    // the signed-in names the rules were compiled with
   std::string watchedNames_;  // the statuses' sign-in state those names were read at
   bool mentionsOnly_{false};

@@ -1,6 +1,7 @@
 // The main window's highlights: marking rows by the user's rules, the mentions view, desktop
 // notifications and sounds, ignoring authors, and searching the chat.
 #include <QApplication>
+#include <QClipboard>
 #include <QDBusConnection>
 #include <QPainter>
 #include <QShortcut>
@@ -10,6 +11,7 @@
 #include "ui/mainwindow/ChatWindow.h"
 #include "ui/mainwindow/DesktopNotifier.h"
 #include "ui/mainwindow/SearchBar.h"
+#include "ui/mainwindow/UserCard.h"
 #include "ui/themes/Theme.h"
 #include "ui/toolkit/Drawing.h"
 #include "ui/toolkit/KitColors.h"
@@ -45,6 +47,22 @@ void ChatWindow::InitHighlights() {
   connect(find, &QShortcut::activated, this, [this] { OpenSearch(); });
 
   view_->SetIgnoreCallback([this](const plx::ChatMessage& row) { IgnoreAuthor(row); });
+  card_ = new UserCard{this, kit_};
+  card_->SetOnButton([this](int button, const plx::ChatRow& row) {
+    constexpr int kViewCommands[]{ChatView::kDelete,     ChatView::kTimeout1m,
+                                  ChatView::kTimeout10m, ChatView::kTimeout1h,
+                                  ChatView::kTimeout24h, ChatView::kBan};
+    if (button <= UserCard::kBan) {
+      view_->RunRowCommand(row, kViewCommands[button]);
+    } else if (button == UserCard::kOpenChannel) {
+      const std::string address = ChannelPageAddress(row);
+      if (!address.empty() && options_.openUrl) options_.openUrl(address);
+    } else if (button == UserCard::kCopyName) {
+      QApplication::clipboard()->setText(QString::fromStdString(row.author));
+    }
+  });
+  view_->SetUserCardCallback(
+      [this](const plx::ChatRow& row, const QRect& anchor) { OpenUserCard(row, anchor); });
   sound_ = std::make_unique<AlertSound>(options_.dataFolder / "sounds");
   if (options_.notify) {
     notifier_ = std::make_unique<DesktopNotifier>(QDBusConnection::sessionBus(),
@@ -61,8 +79,8 @@ void ChatWindow::ApplyRules(const ChatSettings& settings) {
     const plx::AccountInfo info = accounts_->AccountFromStore(platform);
     if (!info.signedIn) continue;
     Identity identity{platform, info.login.value_or(""), info.displayName.value_or("")};
-    identities_ += plx::PlatformKey(platform) + ":" + identity.login + "/" +
-                   identity.displayName + "\n";
+    identities_ +=
+        plx::PlatformKey(platform) + ":" + identity.login + "/" + identity.displayName + "\n";
     identities.push_back(std::move(identity));
   }
   marker_.SetRules(ChatRules{settings, std::move(identities)});
@@ -100,7 +118,11 @@ void ChatWindow::RefreshRows() {
   for (const plx::ChatRow& row : rows_) {
     bool fresh = false;
     const RowMark& mark = marker_.Mark(row, &fresh);
-    if (fresh) OnFreshRow(row, mark);
+    if (fresh) {
+      history_.Add(row);
+      OnFreshRow(row, mark);
+    }
+    if (row.deleted) history_.MarkDeleted(row.platform, row.authorId, row.id);
     if (!ShowsRow(row, stored_.filter)) continue;
     if (mark.hidden) {
       ++hiddenCount_;
@@ -116,8 +138,9 @@ void ChatWindow::RefreshRows() {
 
   EmptyTexts texts = EmptyViewTexts(statuses_, stored_.filter);
   if (!query_.isEmpty()) {
-    texts = {"No matches", "Nothing held in the chat has this name or text. Esc shows the whole "
-                           "chat again."};
+    texts = {"No matches",
+             "Nothing held in the chat has this name or text. Esc shows the whole "
+             "chat again."};
   } else if (mentionsOnly_) {
     texts = {"No mentions yet",
              "Messages that name you or match your highlights show here. Click @ again for the "
@@ -194,6 +217,18 @@ void ChatWindow::IgnoreAuthor(const plx::ChatMessage& row) {
   hub_->PostSystemLine(row.platform, "Ignoring " + row.author + " on " +
                                          plx::PlatformName(row.platform) +
                                          ". Remove them under Settings, Highlights & filters.");
+}
+
+void ChatWindow::OpenUserCard(const plx::ChatRow& row, const QRect& anchor) {
+  UserCard::Content content;
+  content.row = row;
+  content.history = history_.Of(row.platform, row.authorId);
+  content.canModerate = statuses_[static_cast<size_t>(row.platform == plx::PlatformId::YouTube ? 1
+                                                      : row.platform == plx::PlatformId::Kick  ? 2
+                                                                                               : 0)]
+                            .canSend;
+  content.palette = FindTheme(applied_.theme).chatPalette;
+  card_->Show(std::move(content), anchor);
 }
 
 void ChatWindow::PaintMentionsButton(QPainter& painter) {
