@@ -155,6 +155,7 @@ ChatSettings FromDocument(const json::Json& doc) {
           [](int64_t v) { return v == 0 || v == 30 || v == 60 || v == 120; });
   ReadInt(doc, "overlayMaxRows", s.overlayMaxRows,
           [](int64_t v) { return v == 10 || v == 20 || v == 50 || v == 100; });
+  ReadBool(doc, "chatLogs", s.chatLogs);
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -203,6 +204,7 @@ json::Json SettingsDocument(const ChatSettings& s) {
       {"kickChannel", s.kickChannel},
       {"youtubeTarget", s.youtubeTarget},
       {"alwaysOnTop", s.alwaysOnTop},
+      {"chatLogs", s.chatLogs},
       {"showTimestamps", s.showTimestamps},
       {"showAlerts", s.showAlerts},
       {"animateEmotes", s.animateEmotes},

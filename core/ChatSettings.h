@@ -41,6 +41,8 @@ struct ChatSettings {
   int32_t overlayShow{0};         // 0 chat and alerts, 1 chat only, 2 alerts only
   int32_t overlayFadeSeconds{0};  // 0 (rows stay), 30, 60 or 120
   int32_t overlayMaxRows{20};     // 10, 20, 50 or 100
+  // One plain-text file per day and channel in the "logs" folder of the data folder.
+  bool chatLogs{false};
 
   bool operator==(const ChatSettings&) const = default;
 };

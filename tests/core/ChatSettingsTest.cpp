@@ -113,6 +113,9 @@ TEST(ChatSettingsLoad, BadValuesTakeDefaultsAndKeepTheRest) {
       {R"({"overlayPlatforms": 0, "overlayShow": 3, "overlayFadeSeconds": 45,
            "overlayMaxRows": 1000})",
        {}},
+      {R"({"chatLogs": true})", with([](ChatSettings& s) { s.chatLogs = true; })},
+      {R"({"chatLogs": 1})", {}},
+      {R"({"chatLogs": "true"})", {}},
       {R"([1, 2, 3])", {}},
       {R"({"opacity": 70, "textSize": 0)", {}},  // truncated: all defaults
       {"garbage \x01\xff", {}},
@@ -144,6 +147,7 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   const std::string expected = R"({
   "alwaysOnTop": false,
   "animateEmotes": true,
+  "chatLogs": false,
   "compact": false,
   "filter": 0,
   "kickChannel": "abc",
