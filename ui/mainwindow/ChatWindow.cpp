@@ -127,6 +127,7 @@ ChatWindow::~ChatWindow() {
   updateTimer_.stop();
   MarkClosing();
   overlay_.reset();
+  logs_.reset();
   poster_->Detach();
   hub_->SetChangedCallback({});
   emotes_->SetOnChange({});
@@ -160,6 +161,7 @@ void ChatWindow::Open() {
     show();
   }
   opened_ = true;
+  KeepChatLogs(stored_);
   hub_->Start();
   if (stored_.overlayEnabled) ServeOverlay(stored_);
 }

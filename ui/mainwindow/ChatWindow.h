@@ -23,6 +23,7 @@
 #include "core/ModAction.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
+#include "logs/ChatLogWriter.h"
 #include "overlay/OverlayServer.h"
 #include "ui/mainwindow/HeaderModel.h"
 #include "ui/mainwindow/PostTarget.h"
@@ -64,6 +65,8 @@ class ChatWindow : public QWidget, public SettingsHost {
     bool saveSettings{true};
     // False never starts the overlay server (a screenshot run beside a running instance).
     bool serveOverlay{true};
+    // False never writes chat logs (a screenshot run beside a running instance).
+    bool keepLogs{true};
     UpdateOptions update;
   };
 
@@ -94,6 +97,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   const ChatSettings& StoredSettings() const { return stored_; }
   const std::array<PlatformStatus, 3>& Statuses() const { return statuses_; }
   const OverlayServer* Overlay() const { return overlay_.get(); }
+  ChatLogWriter* Logs() { return logs_.get(); }
   int Filter() const { return stored_.filter; }
   int RefreshCount() const { return refreshCount_; }
   int HotItem() const { return hot_; }
@@ -166,6 +170,8 @@ class ChatWindow : public QWidget, public SettingsHost {
   // Starts, restarts or stops the overlay server for `settings`; a port that cannot be used is
   // told in the chat.
   void ServeOverlay(const ChatSettings& settings);
+  // Starts or stops the chat logs for `settings` (ChatWindowLogs.cpp).
+  void KeepChatLogs(const ChatSettings& settings);
   void RecordPlacement();
   void Save();
   void RepaintHeader();
@@ -192,6 +198,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   std::unique_ptr<ImageCache> images_;
   std::unique_ptr<EmoteRegistry> emotes_;
   std::unique_ptr<OverlayServer> overlay_;  // while the overlay is on and listening
+  std::unique_ptr<ChatLogWriter> logs_;     // while the chat logs are on
   UiKit kit_;
   ChatView* view_{nullptr};  // child widget, owned by Qt
   std::unique_ptr<ComposeBar> compose_;
