@@ -185,6 +185,7 @@ ChatSettings FromDocument(const json::Json& doc) {
   ReadBool(doc, "pauseOnHover", s.pauseOnHover);
   ReadInt(doc, "pauseSeconds", s.pauseSeconds,
           [](int64_t v) { return v == 0 || v == 2 || v == 5 || v == 10; });
+  ReadBool(doc, "chatLogs", s.chatLogs);
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -233,6 +234,7 @@ json::Json SettingsDocument(const ChatSettings& s) {
       {"kickChannel", s.kickChannel},
       {"youtubeTarget", s.youtubeTarget},
       {"alwaysOnTop", s.alwaysOnTop},
+      {"chatLogs", s.chatLogs},
       {"showTimestamps", s.showTimestamps},
       {"showAlerts", s.showAlerts},
       {"animateEmotes", s.animateEmotes},

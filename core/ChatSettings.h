@@ -61,6 +61,8 @@ struct ChatSettings {
   // pauseSeconds after it last moved (0: until it leaves).
   bool pauseOnHover{true};
   int32_t pauseSeconds{5};  // 0, 2, 5 or 10
+  // One plain-text file per day and channel in the "logs" folder of the data folder.
+  bool chatLogs{false};
 
   bool operator==(const ChatSettings&) const = default;
 };

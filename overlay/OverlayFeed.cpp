@@ -113,24 +113,6 @@ std::string RowsJson(std::span<const plx::ChatRow* const> rows, const FeedStyle&
   return json;
 }
 
-RowTracker::Changes RowTracker::Update(const std::vector<plx::ChatRow>& snapshot) {
-  Changes changes;
-  std::unordered_map<std::string, bool> next;
-  next.reserve(snapshot.size());
-  for (const plx::ChatRow& row : snapshot) {
-    if (plx::HasTag(row, "system")) continue;
-    const auto before = shown_.find(row.id);
-    if (before == shown_.end()) {
-      if (!row.deleted) changes.added.push_back(&row);
-    } else if (!before->second && row.deleted) {
-      changes.removed.push_back(row.id);
-    }
-    next.emplace(row.id, row.deleted);
-  }
-  shown_ = std::move(next);
-  return changes;
-}
-
 std::string SseEvent(std::string_view name, std::string_view json) {
   std::string event;
   event.reserve(name.size() + json.size() + 16);

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the overlay page is sent: the rows the chat holds turned into JSON in a theme's colours,
-// and the changes between two looks at the hub (rows added, rows taken down). Pure; used on the
-// overlay server's thread.
+// and server-sent events. Pure; used on the overlay server's thread (which follows the hub's
+// changes with core/RowTracker.h).
 
 #include <cstdint>
 #include <functional>
@@ -65,23 +65,6 @@ std::string RowJson(const plx::ChatRow& row, const FeedStyle& style, const RowSp
 // {"rows": [RowJson …]}, with "bg" first (the theme's chat background) when `withBackground`.
 std::string RowsJson(std::span<const plx::ChatRow* const> rows, const FeedStyle& style,
                      const RowSplitter& split, EmoteKeyBook& emotes, bool withBackground);
-
-// Follows the hub's rows from one snapshot to the next.
-class RowTracker {
- public:
-  struct Changes {
-    std::vector<const plx::ChatRow*> added;  // into the snapshot given, oldest first
-    std::vector<std::string> removed;        // ids of rows shown before and deleted since
-    bool Empty() const { return added.empty() && removed.empty(); }
-  };
-  // Overlay rows of `snapshot` not seen before, and rows seen before that are deleted now. Rows
-  // that left the hub's bound are forgotten without a removal (the page keeps its own bound).
-  Changes Update(const std::vector<plx::ChatRow>& snapshot);
-  void Reset() { shown_.clear(); }
-
- private:
-  std::unordered_map<std::string, bool> shown_;  // id → deleted, of the last snapshot's rows
-};
 
 // One server-sent event: "event: <name>\ndata: <json>\n\n".
 std::string SseEvent(std::string_view name, std::string_view json);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "core/ChatHub.h"
+#include "core/RowTracker.h"
 #include "core/TextRules.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
@@ -117,7 +118,7 @@ class OverlayServer::Core : public std::enable_shared_from_this<OverlayServer::C
   std::atomic<bool> refreshQueued_{false};
 
   // The server thread's own state.
-  RowTracker tracker_;
+  RowTracker tracker_{[](const plx::ChatRow& row) { return !plx::HasTag(row, "system"); }};
   EmoteKeyBook emotes_;
   std::map<Session*, std::pair<std::weak_ptr<Session>, FeedStyle>> streams_;
   std::unordered_set<Session*> sessions_;
@@ -436,8 +437,11 @@ std::vector<plx::ChatRow> OverlayServer::Core::CatchUp() {
   if (changes.Empty()) return snapshot;
   std::shared_ptr<const std::string> removed;
   if (!changes.removed.empty()) {
+    std::vector<std::string> ids;
+    ids.reserve(changes.removed.size());
+    for (const plx::ChatRow* row : changes.removed) ids.push_back(row->id);
     removed = std::make_shared<const std::string>(
-        SseEvent("remove", nlohmann::json{{"ids", changes.removed}}.dump()));
+        SseEvent("remove", nlohmann::json{{"ids", ids}}.dump()));
   }
   std::map<std::string, std::shared_ptr<const std::string>> addedByStyle;
   for (auto& [raw, entry] : std::map{streams_}) {

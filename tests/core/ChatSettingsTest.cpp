@@ -122,6 +122,9 @@ TEST(ChatSettingsLoad, BadValuesTakeDefaultsAndKeepTheRest) {
          s.notifySound = true;
        })},
       {R"({"pauseSeconds": 3, "pauseOnHover": 0, "ignorePatterns": [["a"]]})", {}},
+      {R"({"chatLogs": true})", with([](ChatSettings& s) { s.chatLogs = true; })},
+      {R"({"chatLogs": 1})", {}},
+      {R"({"chatLogs": "true"})", {}},
       {R"([1, 2, 3])", {}},
       {R"({"opacity": 70, "textSize": 0)", {}},  // truncated: all defaults
       {"garbage \x01\xff", {}},
@@ -154,6 +157,7 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   const std::string expected = R"({
   "alwaysOnTop": false,
   "animateEmotes": true,
+  "chatLogs": false,
   "compact": false,
   "filter": 0,
   "hideCommandsAndBots": false,

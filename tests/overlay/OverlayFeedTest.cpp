@@ -19,34 +19,6 @@ plx::ChatRow Row(std::string id, std::vector<std::string> tags = {}, bool delete
   return row;
 }
 
-std::vector<std::string> Ids(const RowTracker::Changes& changes) {
-  std::vector<std::string> ids;
-  for (const plx::ChatRow* row : changes.added) ids.push_back(row->id);
-  return ids;
-}
-
-TEST(RowTrackerTest, AddsNewRowsAndRemovesDeletedOnesOnce) {
-  RowTracker tracker;
-  std::vector<plx::ChatRow> rows{Row("a"), Row("sys", {"system"}), Row("b", {}, true)};
-  RowTracker::Changes first = tracker.Update(rows);
-  // Status lines and rows deleted before they were ever shown are not sent.
-  EXPECT_EQ(Ids(first), (std::vector<std::string>{"a"}));
-  EXPECT_TRUE(first.removed.empty());
-
-  rows.push_back(Row("c", {"event"}));
-  rows[0].deleted = true;
-  RowTracker::Changes second = tracker.Update(rows);
-  EXPECT_EQ(Ids(second), (std::vector<std::string>{"c"}));
-  EXPECT_EQ(second.removed, (std::vector<std::string>{"a"}));
-
-  EXPECT_TRUE(tracker.Update(rows).Empty());
-  // Rows that left the hub's bound go without a removal; a reset starts over.
-  rows.erase(rows.begin());
-  EXPECT_TRUE(tracker.Update(rows).Empty());
-  tracker.Reset();
-  EXPECT_EQ(Ids(tracker.Update(rows)), (std::vector<std::string>{"c"}));
-}
-
 TEST(FeedStyleTest, ReadsThemeAndNamesFromTheQuery) {
   EXPECT_EQ(FeedStyle::FromQuery("theme=ocean&names=platform").Key(), "ocean/2");
   EXPECT_EQ(FeedStyle::FromQuery("names=softer&x=1&theme").Key(), "neon/1");

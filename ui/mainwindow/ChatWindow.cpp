@@ -133,6 +133,7 @@ ChatWindow::~ChatWindow() {
   MarkClosing();
   overlay_.reset();
   notifier_.reset();
+  logs_.reset();
   poster_->Detach();
   hub_->SetChangedCallback({});
   emotes_->SetOnChange({});
@@ -166,6 +167,7 @@ void ChatWindow::Open() {
     show();
   }
   opened_ = true;
+  KeepChatLogs(stored_);
   hub_->Start();
   if (stored_.overlayEnabled) ServeOverlay(stored_);
 }

@@ -24,6 +24,7 @@
 #include "core/UserHistory.h"
 #include "emotes/EmoteRegistry.h"
 #include "emotes/ImageCache.h"
+#include "logs/ChatLogWriter.h"
 #include "overlay/OverlayServer.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/HeaderModel.h"
@@ -72,6 +73,8 @@ class ChatWindow : public QWidget, public SettingsHost {
     bool serveOverlay{true};
     // False sends no desktop notifications (a screenshot run).
     bool notify{true};
+    // False never writes chat logs (a screenshot run beside a running instance).
+    bool keepLogs{true};
     UpdateOptions update;
   };
 
@@ -102,6 +105,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   const ChatSettings& StoredSettings() const { return stored_; }
   const std::array<PlatformStatus, 3>& Statuses() const { return statuses_; }
   const OverlayServer* Overlay() const { return overlay_.get(); }
+  ChatLogWriter* Logs() { return logs_.get(); }
   int Filter() const { return stored_.filter; }
   int RefreshCount() const { return refreshCount_; }
   int HotItem() const { return hot_; }
@@ -205,6 +209,8 @@ class ChatWindow : public QWidget, public SettingsHost {
   // Sound and notification for a row never seen before, while the window is not active.
   void OnFreshRow(const plx::ChatRow& row, const RowMark& mark);
   void PaintMentionsButton(QPainter& painter);
+  // Starts or stops the chat logs for `settings` (ChatWindowLogs.cpp).
+  void KeepChatLogs(const ChatSettings& settings);
   void RecordPlacement();
   void Save();
   void RepaintHeader();
@@ -231,6 +237,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   std::unique_ptr<ImageCache> images_;
   std::unique_ptr<EmoteRegistry> emotes_;
   std::unique_ptr<OverlayServer> overlay_;  // while the overlay is on and listening
+  std::unique_ptr<ChatLogWriter> logs_;     // while the chat logs are on
   UiKit kit_;
   ChatView* view_{nullptr};  // child widget, owned by Qt
   std::unique_ptr<ComposeBar> compose_;

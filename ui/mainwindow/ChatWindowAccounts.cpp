@@ -151,6 +151,7 @@ void ChatWindow::SettingsClosed(bool saved, const ChatSettings& chosen) {
        next.thirdPartyEmotes != before.thirdPartyEmotes)) {
     ServeOverlay(next);
   }
+  if (opened_ && next.chatLogs != before.chatLogs) KeepChatLogs(next);
   ApplySettings(stored_);
   ApplyRules(stored_);
   Save();

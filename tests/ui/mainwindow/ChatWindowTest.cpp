@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
+#include <fstream>
 
 #include "core/Json.h"
+#include "logs/LogFormat.h"
 #include "net/Http.h"
 #include "tests/LoopbackPort.h"
 #include "tests/TempDir.h"
@@ -232,6 +234,38 @@ TEST_F(ChatWindowTest, OverlaySwitchedOnInSettingsServesThePageAndATakenPortIsTo
                        " on 127.0.0.1 is taken by another program."),
             std::string::npos)
       << lines;
+}
+
+}  // namespace
+}  // namespace vlo
+
+namespace vlo {
+namespace {
+
+TEST_F(ChatWindowTest, ChatLogsSwitchedOnWriteTheChatToTheLogsFolder) {
+  ChatWindow::Options options = MakeOptions();
+  ChatSettings stored = LoadChatSettings(dir.path());
+  stored.twitchChannel = "velarodemo";
+  stored.chatLogs = true;
+  ASSERT_TRUE(SaveChatSettings(dir.path(), stored));
+  {
+    ChatWindow window{options};
+    window.Open();
+    ASSERT_NE(window.Logs(), nullptr);
+    window.Hub().AddMessage(Row("tw-1", plx::PlatformId::Twitch));
+    window.Logs()->Flush();
+  }
+  const std::string name = LogFileName(
+      LogBaseName(LocalStampOf(plx::nowMs()).date, plx::PlatformId::Twitch, "velarodemo"), 1);
+  std::ifstream in{LogsFolder(dir.path()) / name};
+  const std::string text{std::istreambuf_iterator<char>{in}, {}};
+  EXPECT_NE(text.find(" [twitch] viewer: hello\n"), std::string::npos) << name << ": " << text;
+
+  // A screenshot run beside a running instance keeps none.
+  options.keepLogs = false;
+  ChatWindow screenshot{options};
+  screenshot.Open();
+  EXPECT_EQ(screenshot.Logs(), nullptr);
 }
 
 }  // namespace
