@@ -186,6 +186,7 @@ ChatSettings FromDocument(const json::Json& doc) {
   ReadInt(doc, "pauseSeconds", s.pauseSeconds,
           [](int64_t v) { return v == 0 || v == 2 || v == 5 || v == 10; });
   ReadBool(doc, "chatLogs", s.chatLogs);
+  ReadBool(doc, "readAloud", s.readAloud);
   if (auto v = json::IntMember(doc, "opacity")) {
     s.opacity = (*v == 70 || *v == 80 || *v == 90) ? static_cast<int32_t>(*v) : 100;
   }
@@ -235,6 +236,7 @@ json::Json SettingsDocument(const ChatSettings& s) {
       {"youtubeTarget", s.youtubeTarget},
       {"alwaysOnTop", s.alwaysOnTop},
       {"chatLogs", s.chatLogs},
+      {"readAloud", s.readAloud},
       {"showTimestamps", s.showTimestamps},
       {"showAlerts", s.showAlerts},
       {"animateEmotes", s.animateEmotes},

@@ -63,6 +63,8 @@ struct ChatSettings {
   int32_t pauseSeconds{5};  // 0, 2, 5 or 10
   // One plain-text file per day and channel in the "logs" folder of the data folder.
   bool chatLogs{false};
+  // New rows are offered to screen readers as they arrive.
+  bool readAloud{false};
 
   bool operator==(const ChatSettings&) const = default;
 };

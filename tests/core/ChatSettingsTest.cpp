@@ -124,6 +124,7 @@ TEST(ChatSettingsLoad, BadValuesTakeDefaultsAndKeepTheRest) {
       {R"({"pauseSeconds": 3, "pauseOnHover": 0, "ignorePatterns": [["a"]]})", {}},
       {R"({"chatLogs": true})", with([](ChatSettings& s) { s.chatLogs = true; })},
       {R"({"chatLogs": 1})", {}},
+      {R"({"readAloud": true})", with([](ChatSettings& s) { s.readAloud = true; })},
       {R"({"chatLogs": "true"})", {}},
       {R"([1, 2, 3])", {}},
       {R"({"opacity": 70, "textSize": 0)", {}},  // truncated: all defaults
@@ -183,6 +184,7 @@ TEST(ChatSettingsSave, EveryKeySortedIndentedAndRoundTrips) {
   "ownAppRedirectPort": 17823,
   "pauseOnHover": true,
   "pauseSeconds": 5,
+  "readAloud": false,
   "sendTarget": 0,
   "showAlerts": true,
   "showTimestamps": true,

@@ -1,6 +1,8 @@
 #include "ui/chatview/ChatView.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -12,6 +14,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "ui/chatview/ChatViewAccessible.h"
 #include "ui/chatview/ImageSource.h"
 #include "ui/toolkit/KitColors.h"
 #include "ui/toolkit/KitScrollBar.h"
@@ -43,6 +46,9 @@ ChatView::ChatView(QWidget* parent)
       nowMs_{SteadyMs},
       arrival_{std::make_shared<ArrivalTarget>()} {
   arrival_->view = this;
+  InstallChatViewAccessibility();
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(QStringLiteral("Chat"));
   setFrameShape(QFrame::NoFrame);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -69,6 +75,7 @@ ChatView::ChatView(QWidget* parent)
 }
 
 ChatView::~ChatView() {
+  ForgetChatViewAccessibility(this);
   std::lock_guard lock{arrival_->mutex};
   arrival_->view = nullptr;
 }
@@ -256,6 +263,7 @@ void ChatView::ApplyRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> ti
       }
     }
   }
+  const std::string lastId{rows_.empty() ? std::string{} : rows_.back().id};
   rows_ = std::move(rows);
   tints_ = std::move(tints);
   tints_.resize(rows_.size(), RowTint::None);
@@ -263,6 +271,7 @@ void ChatView::ApplyRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> ti
   SettleScroll(anchor);
   // The hovered row is the one now under the pointer, which the new list may have moved.
   if (hoverRow_ != -1) hoverRow_ = rows_.empty() ? -1 : scroll_.RowAt(hoverPoint_.y());
+  if (QAccessible::isActive()) AnnounceNewRows(lastId);
 }
 
 RowTint ChatView::TintOf(int rowIndex) const {
@@ -496,15 +505,131 @@ void ChatView::contextMenuEvent(QContextMenuEvent* event) {
   if (event->reason() == QContextMenuEvent::Keyboard) return;
   HideTooltip();
   const int index{rows_.empty() ? -1 : scroll_.RowAt(event->pos().y())};
+  // Rows keep waiting while the menu is open, so the row under it stays where it was.
+  if (index >= 0) OpenMenuAt(index, event->globalPos());
+}
+
+// ---- keyboard --------------------------------------------------------------------------------
+
+int ChatView::FocusRow() const {
+  if (focusId_.empty()) return -1;
+  for (size_t i{rows_.size()}; i-- > 0;) {
+    if (rows_[i].id == focusId_) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void ChatView::MoveFocusRow(int index) {
+  if (rows_.empty()) return;
+  index = std::clamp(index, 0, static_cast<int>(rows_.size()) - 1);
+  focusId_ = rows_[index].id;
+  const int top{scroll_.rowTops[index]};
+  const int bottom{top + LayoutFor(rows_[index]).height};
+  if (top < scroll_.scrollY) {
+    ScrollTo(top - metrics_.MulDiv(4));
+  } else if (bottom > scroll_.scrollY + scroll_.clientHeight) {
+    ScrollTo(bottom - scroll_.clientHeight + metrics_.MulDiv(6));
+  }
+  viewport()->update();
+  if (QAccessible::isActive()) {
+    if (QAccessibleInterface* view{QAccessible::queryAccessibleInterface(this)}) {
+      if (QAccessibleInterface* row{static_cast<ChatViewAccessible*>(view)->RowInterface(index)}) {
+        QAccessibleEvent focus{row, QAccessible::Focus};
+        QAccessible::updateAccessibility(&focus);
+      }
+    }
+  }
+}
+
+void ChatView::OpenMenuAt(int index, QPoint globalPos) {
   std::unique_ptr<QMenu> menu{BuildRowMenu(index)};
   if (!menu) return;
   const plx::ChatRow row{rows_[index]};  // the list may be replaced while the menu is open
-  // Rows keep waiting while the menu is open, so the row under it stays where it was.
   menuOpen_ = true;
-  QAction* chosen{menu->exec(event->globalPos())};
+  QAction* chosen{menu->exec(globalPos)};
   menuOpen_ = false;
   if (!viewport()->underMouse()) ReleasePause();
   if (chosen) RunRowCommand(row, chosen->data().toInt());
+}
+
+void ChatView::keyPressEvent(QKeyEvent* event) {
+  if (rows_.empty()) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  const int last{static_cast<int>(rows_.size()) - 1};
+  int current{FocusRow()};
+  if (current < 0) current = std::clamp(scroll_.RowAt(scroll_.clientHeight - 1), 0, last);
+  const int page{std::max(1, scroll_.clientHeight / std::max(1, 2 * LineHeightPx()))};
+  switch (event->key()) {
+    case Qt::Key_Up:
+      MoveFocusRow(FocusRow() < 0 ? current : current - 1);
+      break;
+    case Qt::Key_Down:
+      MoveFocusRow(FocusRow() < 0 ? current : current + 1);
+      if (FocusRow() == last) JumpToLatest();
+      break;
+    case Qt::Key_PageUp:
+      MoveFocusRow(current - page);
+      break;
+    case Qt::Key_PageDown:
+      MoveFocusRow(current + page);
+      break;
+    case Qt::Key_Home:
+      MoveFocusRow(0);
+      break;
+    case Qt::Key_End:
+      MoveFocusRow(last);
+      JumpToLatest();
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Menu: {
+      MoveFocusRow(current);
+      const QRect rect{RowRectGlobal(current)};
+      OpenMenuAt(current, QPoint{rect.left() + metrics_.MulDiv(24), rect.top() + LineHeightPx()});
+      break;
+    }
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+      return;
+  }
+  event->accept();
+}
+
+void ChatView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  viewport()->update();
+}
+
+void ChatView::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  viewport()->update();
+}
+
+void ChatView::AnnounceNewRows(const std::string& lastId) {
+  auto* view{static_cast<ChatViewAccessible*>(QAccessible::queryAccessibleInterface(this))};
+  if (!view) return;
+  view->Prune();
+  if (lastId.empty()) return;
+  size_t from{rows_.size()};
+  while (from > 0 && rows_[from - 1].id != lastId) --from;
+  if (from == 0) return;  // the last row is gone: a new list, not new rows
+  // A burst is told by its newest rows only.
+  constexpr size_t kMostTold{10};
+  from = std::max(from, rows_.size() > kMostTold ? rows_.size() - kMostTold : size_t{0});
+  for (size_t i{from}; i < rows_.size(); ++i) {
+    QAccessibleInterface* row{view->RowInterface(static_cast<int>(i))};
+    if (!row) continue;
+    QAccessibleEvent created{row, QAccessible::ObjectCreated};
+    QAccessible::updateAccessibility(&created);
+  }
+  if (readAloud_ && from < rows_.size()) {
+    // Screen readers read a changed description of the list without taking the focus.
+    QAccessibleEvent changed{view, QAccessible::DescriptionChanged};
+    QAccessible::updateAccessibility(&changed);
+    setAccessibleDescription(AccessibleRowText(rows_.back()));
+  }
 }
 
 // ---- tooltip ---------------------------------------------------------------------------------
@@ -578,6 +703,15 @@ void ChatView::paintEvent(QPaintEvent*) {
                    animated;
         painter.restore();
       }
+    }
+    const int focused{hasFocus() ? FocusRow() : -1};
+    if (focused >= 0) {
+      const QRect rect{0, scroll_.rowTops[focused] - scroll_.scrollY, client.width(),
+                       LayoutFor(rows_[focused]).height};
+      painter.setRenderHint(QPainter::Antialiasing, false);
+      painter.setPen(QPen{ToQColor(kFocusMark), 2.0});
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(rect.adjusted(1, 1, -1, -1));
     }
     if (PillShown()) PaintPill(painter);
   }

@@ -104,6 +104,12 @@ class ChatView : public QAbstractScrollArea {
   // `seconds` (0: only when it leaves), on a scroll or a click on the pill.
   void SetPauseOnHover(bool on, int seconds);
   bool Paused() const { return paused_; }
+
+  // Keyboard reading: the row the arrow keys are on (by id, so it stays on its row while the list
+  // moves), or -1.
+  int FocusRow() const;
+  // New rows are offered to assistive technology as they come (screen readers read them).
+  void SetReadAloud(bool on) { readAloud_ = on; }
   int HeldCount() const { return heldCount_; }
   // Shows the waiting rows; with keepPlace, the view stays where it is and counts them as new.
   void ReleasePause(bool keepPlace = false);
@@ -149,6 +155,9 @@ class ChatView : public QAbstractScrollArea {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   struct ArrivalTarget;
@@ -167,6 +176,10 @@ class ChatView : public QAbstractScrollArea {
   // While paused: the waiting list up to the last row shown when the pause began.
   void ShowHeldRows();
   void PauseUnderPointer();
+  void MoveFocusRow(int index);
+  void OpenMenuAt(int index, QPoint globalPos);
+  // Tells assistive technology of rows that came after `lastId`.
+  void AnnounceNewRows(const std::string& lastId);
   // Anchor row id and offset for keeping the reading position across a relayout.
   std::pair<std::string, int> Anchor() const;
   void RestoreAnchor(const std::pair<std::string, int>& anchor);
@@ -206,6 +219,8 @@ class ChatView : public QAbstractScrollArea {
   std::function<void(const plx::ChatMessage&)> ignore_;
   UserCardCallback userCard_;
 
+  std::string focusId_;
+  bool readAloud_{false};
   bool pauseOnHover_{false};
   int pauseMs_{0};
   bool paused_{false};

@@ -337,6 +337,7 @@ void ChatWindow::ApplySettings(const ChatSettings& settings) {
   setWindowOpacity(alpha_ / 255.0);
   SetOnTop(settings.alwaysOnTop);
   view_->SetPauseOnHover(settings.pauseOnHover, settings.pauseSeconds);
+  view_->SetReadAloud(settings.readAloud);
   update();
 }
 

@@ -95,6 +95,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   void SetOwnApp(plx::PlatformId platform, std::optional<plx::OAuthClient> client) override;
   void SetRedirectPort(int port) override;
   std::optional<SignInPrompt> CurrentPrompt() override;
+  void OpenLogsFolder() override;
 
   // State for tests and the screenshot mode.
   ChatHub& Hub() { return *hub_; }

@@ -1,3 +1,5 @@
+#include <QUrl>
+
 #include "logs/LogFormat.h"
 #include "ui/mainwindow/ChatWindow.h"
 
@@ -12,6 +14,15 @@ void ChatWindow::KeepChatLogs(const ChatSettings& settings) {
   ChatLogOptions logOptions;
   logOptions.folder = LogsFolder(options_.dataFolder);
   logs_ = std::make_unique<ChatLogWriter>(*hub_, std::move(logOptions));
+}
+
+void ChatWindow::OpenLogsFolder() {
+  const std::filesystem::path folder = LogsFolder(options_.dataFolder);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (options_.openUrl) {
+    options_.openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())).toString().toStdString());
+  }
 }
 
 }  // namespace vlo

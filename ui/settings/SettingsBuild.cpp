@@ -278,6 +278,7 @@ void SettingsWindow::PlaceControls() {
   listNote_->setGeometry(r.listNote);
   for (size_t i{0}; i < ruleSwitches_.size(); ++i) ruleSwitches_[i]->setGeometry(r.switches[i]);
   pauseLabel_->setGeometry(r.pause.label);
+  openLogs_->setGeometry(r.openLogs);
   for (size_t k{0}; k < pauseButtons_.size(); ++k) pauseButtons_[k]->setGeometry(r.pause.buttons[k]);
   error_->setGeometry(l.error);
   footer_->setGeometry(l.footer);

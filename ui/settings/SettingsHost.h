@@ -40,6 +40,8 @@ class SettingsHost {
   virtual void SetRedirectPort(int port) = 0;
   // What the running sign-in asks the user to do in the browser (Twitch's code), if anything.
   virtual std::optional<SignInPrompt> CurrentPrompt() = 0;
+  // Shows the chat logs folder in the file manager (made first when missing).
+  virtual void OpenLogsFolder() {}
 };
 
 }  // namespace vlo

@@ -83,7 +83,8 @@ SettingsLayout Scaled(const SettingsLayout& u, int dpi) {
   }
   o.separatorY = s(o.separatorY);
   RulesLayout& rules{l.rules};
-  for (QRect* r : {&rules.highlightTitle, &rules.hideTitle, &rules.listNote, &rules.pause.label})
+  for (QRect* r : {&rules.highlightTitle, &rules.hideTitle, &rules.listNote, &rules.pause.label,
+                   &rules.openLogs})
     *r = s(*r);
   for (QRect& r : rules.listLabels) r = s(r);
   for (QRect& r : rules.lists) r = s(r);
@@ -195,12 +196,12 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   r.hideTitle = QRect{rightColumn, 96, column, 22};
   for (int i{0}; i < 5; ++i) {
     const int left{i < 3 ? kLeft : rightColumn};
-    const int top{122 + (i < 3 ? i : i - 3) * 82};
+    const int top{122 + (i < 3 ? i : i - 3) * 76};
     r.listLabels[i] = QRect{left, top, column, 18};
-    r.lists[i] = QRect{left, top + 20, column, 56};
+    r.lists[i] = QRect{left, top + 20, column, 50};
   }
-  r.listNote = QRect{rightColumn, 122 + 2 * 82, column, 76};
-  r.separatorY = 122 + 3 * 82 + 2;
+  r.listNote = QRect{rightColumn, 122 + 2 * 76, column, 70};
+  r.separatorY = 122 + 3 * 76 + 2;
   for (int i{0}; i < 6; ++i) {
     const int top{r.separatorY + 12 + (i / 2) * 30};
     r.switches[i] = i % 2 == 0 ? QRect{kLeft, top, column, 26} : QRect{rightColumn, top, column, 26};
@@ -212,9 +213,13 @@ SettingsLayout ComputeSettingsLayout(int themeCount, int dpi) {
   for (const QRect& rect :
        Spread(kPauseChoices - 1, kOptionLeft + 134 + kOptionGap, kRight, pauseTop, 30, kOptionGap))
     r.pause.buttons.push_back(rect);
+  const int lastTop{pauseTop + 30 + 10};
+  r.switches[6] = QRect{kLeft, lastTop + 32, kWidth, 26};  // read aloud
+  r.switches[7] = QRect{kLeft, lastTop + 2, column, 26};   // chat logs
+  r.openLogs = QRect{rightColumn, lastTop, column, 30};
 
   const int errorTop{std::max({pageZeroBottom, third + 34, o.note.bottom() + 1 + 14,
-                               r.pause.buttons.back().bottom() + 1 + 14})};
+                               r.switches[6].bottom() + 1 + 14})};
   l.error = QRect{kLeft, errorTop, kWidth, 30};
   const int buttonsTop{errorTop + 34};
   l.save = QRect{kRight - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight};

@@ -54,8 +54,9 @@ struct RulesLayout {
   std::array<QRect, 5> lists;
   QRect listNote;
   int separatorY{};
-  std::array<QRect, 6> switches;
+  std::array<QRect, 8> switches;  // the six of highlights, then read aloud and chat logs
   OptionRowLayout pause;
+  QRect openLogs;
 };
 
 inline constexpr int kPauseChoices{4};

@@ -22,7 +22,9 @@ constexpr const char* kRuleSwitchTexts[]{"Tint first-time chatters",
                                          "Notify me of highlights",
                                          "Sound for highlights",
                                          "Sound on every message",
-                                         "Pause under the pointer"};
+                                         "Pause under the pointer",
+                                         "Read new messages aloud with a screen reader",
+                                         "Keep chat logs"};
 constexpr const char* kPauseTexts[]{"Pointer leaves", "2 s", "5 s", "10 s"};
 
 // The kit has no multi-line field: a plain text area in the field colours, restyled with the
@@ -84,13 +86,25 @@ void SettingsWindow::CreateRulesControls() {
     pauseButtons_.push_back(button);
     page.push_back(button);
   }
+  for (int i : {7, 6}) {  // logs, then read aloud, top to bottom
+    ruleSwitches_[i] = CreateCheckBox(this, kit_, kRuleSwitch + i, kRuleSwitchTexts[i]);
+    Watch(ruleSwitches_[i], kRuleSwitch + i);
+    page.push_back(ruleSwitches_[i]);
+    if (i == 7) {
+      openLogs_ = CreateButton(this, kit_, kOpenLogs, QStringLiteral("Open logs folder"),
+                               ButtonKind::Plain);
+      Watch(openLogs_, kOpenLogs);
+      page.push_back(openLogs_);
+    }
+  }
 }
 
 void SettingsWindow::LoadRulesPage() {
   const bool values[]{working_.highlightFirstMessages, working_.hideCommandsAndBots,
                       working_.notifyDesktop,          working_.notifySound,
-                      working_.soundEveryMessage,      working_.pauseOnHover};
-  for (int i{0}; i < 6; ++i) ruleSwitches_[i]->setChecked(values[i]);
+                      working_.soundEveryMessage,      working_.pauseOnHover,
+                      working_.readAloud,              working_.chatLogs};
+  for (size_t i{0}; i < ruleSwitches_.size(); ++i) ruleSwitches_[i]->setChecked(values[i]);
   for (int k{0}; k < kPauseChoices; ++k) {
     SetButtonKind(pauseButtons_[k], working_.pauseSeconds == kPauseSeconds[k]
                                         ? ButtonKind::Primary
@@ -109,6 +123,8 @@ void SettingsWindow::ReadRulesPage() {
   working_.notifySound = ruleSwitches_[3]->isChecked();
   working_.soundEveryMessage = ruleSwitches_[4]->isChecked();
   working_.pauseOnHover = ruleSwitches_[5]->isChecked();
+  working_.readAloud = ruleSwitches_[6]->isChecked();
+  working_.chatLogs = ruleSwitches_[7]->isChecked();
 }
 
 bool SettingsWindow::CheckPatterns() {

@@ -224,7 +224,9 @@ void SettingsWindow::OnCommand(int id) {
   } else if (id >= kPauseChoice && id < kPauseChoice + kPauseChoices) {
     working_.pauseSeconds = kPauseSeconds[id - kPauseChoice];
     LoadRulesPage();
-  } else if (id >= kRuleSwitch && id < kRuleSwitch + 6) {
+  } else if (id == kOpenLogs) {
+    host_.OpenLogsFolder();
+  } else if (id >= kRuleSwitch && id < kRuleSwitch + 8) {
     ReadRulesPage();
     LoadRulesPage();
   } else if (id == kSave) {

@@ -53,8 +53,10 @@ class SettingsWindow : public QWidget {
   static constexpr int kOverlayShow{720};      // chat and alerts, chat only, alerts only
   static constexpr int kOverlayFade{730};      // never, 30 s, 1 min, 2 min
   static constexpr int kOverlayRows{740};      // 10, 20, 50, 100
-  // first-message tint, hide commands and bots, notify, sound, sound on every message, pause
+  // first-message tint, hide commands and bots, notify, sound, sound on every message, pause,
+  // read new messages aloud, keep chat logs
   static constexpr int kRuleSwitch{800};
+  static constexpr int kOpenLogs{830};
   static constexpr int kPauseChoice{810};  // until the pointer leaves, 2 s, 5 s, 10 s
   // highlight words, users, patterns; hidden users, patterns
   static constexpr int kRuleList{820};
@@ -174,7 +176,8 @@ class SettingsWindow : public QWidget {
   std::array<KitLabel*, 5> listLabels_{};
   std::array<QPlainTextEdit*, 5> lists_{};
   KitLabel* listNote_{nullptr};
-  std::array<KitCheckBox*, 6> ruleSwitches_{};
+  std::array<KitCheckBox*, 8> ruleSwitches_{};
+  KitButton* openLogs_{nullptr};
   KitLabel* pauseLabel_{nullptr};
   std::vector<KitButton*> pauseButtons_;
   KitLabel* error_{nullptr};
