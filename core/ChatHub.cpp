@@ -37,28 +37,38 @@ size_t ChatHub::Slot(PlatformId platform) {
   }
 }
 
+std::shared_ptr<ChatHub::Observers> ChatHub::NextObservers(
+    const std::shared_ptr<const Observers>& current) {
+  return current ? std::make_shared<Observers>(*current) : std::make_shared<Observers>();
+}
+
+std::shared_ptr<const ChatHub::Observers> ChatHub::Published(std::shared_ptr<Observers> next) {
+  if (!next->callback && next->listeners.empty()) return nullptr;
+  return next;
+}
+
 void ChatHub::SetChangedCallback(std::function<void()> callback) {
-  auto shared =
-      callback ? std::make_shared<const std::function<void()>>(std::move(callback)) : nullptr;
   std::lock_guard lock{dataLock_};
-  changed_ = std::move(shared);
+  auto next = NextObservers(observers_);
+  next->callback = std::move(callback);
+  observers_ = Published(std::move(next));
 }
 
 uint64_t ChatHub::AddChangeListener(std::function<void()> listener) {
   std::lock_guard lock{dataLock_};
-  auto next = listeners_ ? std::make_shared<Listeners>(*listeners_) : std::make_shared<Listeners>();
+  auto next = NextObservers(observers_);
   const uint64_t handle = nextListener_++;
-  next->emplace_back(handle, std::move(listener));
-  listeners_ = std::move(next);
+  next->listeners.emplace_back(handle, std::move(listener));
+  observers_ = Published(std::move(next));
   return handle;
 }
 
 void ChatHub::RemoveChangeListener(uint64_t handle) {
   std::lock_guard lock{dataLock_};
-  if (!listeners_) return;
-  auto next = std::make_shared<Listeners>(*listeners_);
-  std::erase_if(*next, [handle](const auto& entry) { return entry.first == handle; });
-  listeners_ = next->empty() ? nullptr : std::move(next);
+  if (!observers_) return;
+  auto next = NextObservers(observers_);
+  std::erase_if(next->listeners, [handle](const auto& entry) { return entry.first == handle; });
+  observers_ = Published(std::move(next));
 }
 
 void ChatHub::SetTargets(ChatTargets targets) {
@@ -77,34 +87,38 @@ void ChatHub::SetReaderEntry(PlatformId platform, ReaderEntry entry) {
 }
 
 void ChatHub::Notify() {
-  Observers observers;
+  std::shared_ptr<const Observers> observers;
   {
     std::lock_guard lock{dataLock_};
     observers = ObserversLocked();
   }
-  NotifyWith(observers);
+  NotifyWith(observers.get());
 }
 
-void ChatHub::NotifyWith(const Observers& observers) {
+void ChatHub::NotifyWith(const Observers* observers) {
   revision_.fetch_add(1);
-  if (observers.callback) (*observers.callback)();
-  if (observers.listeners) {
-    for (const auto& entry : *observers.listeners) entry.second();
-  }
+  if (!observers) return;
+  if (observers->callback) observers->callback();
+  for (const auto& entry : observers->listeners) entry.second();
 }
 
 // --- Rows ---
 
 std::string ChatHub::EchoKey(std::string_view text) {
+  std::string key;
+  EchoKeyInto(text, key);
+  return key;
+}
+
+void ChatHub::EchoKeyInto(std::string_view text, std::string& key) {
   constexpr std::string_view kSpace = " \t\n\v\f\r";
+  key.clear();
   const size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  text = text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-  std::string key{text};
+  if (first == std::string_view::npos) return;
+  key.assign(text.substr(first, text.find_last_not_of(kSpace) - first + 1));
   for (char& c : key) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return key;
 }
 
 bool ChatHub::AddMessageLocked(plx::ChatMessage&& message) {
@@ -112,10 +126,16 @@ bool ChatHub::AddMessageLocked(plx::ChatMessage&& message) {
   if (rows_.ContainsId(message.id, idHash)) return false;
 
   if (!echoes_.empty()) {
-    const int64_t now = clock_.NowMs();
-    std::erase_if(echoes_, [now](const auto& entry) { return entry.second.expiryMs <= now; });
-    if (plx::IsViewerMessage(message)) {
-      const auto it = echoes_.find(EchoKey(message.body));
+    if (const int64_t now = clock_.NowMs(); now >= nextEchoExpiryMs_) {
+      std::erase_if(echoes_, [now](const auto& entry) { return entry.second.expiryMs <= now; });
+      nextEchoExpiryMs_ = INT64_MAX;
+      for (const auto& entry : echoes_) {
+        nextEchoExpiryMs_ = std::min(nextEchoExpiryMs_, entry.second.expiryMs);
+      }
+    }
+    if (!echoes_.empty() && plx::IsViewerMessage(message)) {
+      EchoKeyInto(message.body, echoKey_);
+      const auto it = echoes_.find(echoKey_);
       if (it != echoes_.end()) {
         auto& platforms = it->second.platforms;
         const auto match = std::find(platforms.begin(), platforms.end(), message.platform);
@@ -131,14 +151,14 @@ bool ChatHub::AddMessageLocked(plx::ChatMessage&& message) {
   return true;
 }
 
-void ChatHub::AddMessage(plx::ChatMessage message) {
-  Observers observers;
+void ChatHub::AddMessage(plx::ChatMessage&& message) {
+  std::shared_ptr<const Observers> observers;
   {
     std::lock_guard lock{dataLock_};
     if (!AddMessageLocked(std::move(message))) return;
     observers = ObserversLocked();
   }
-  NotifyWith(observers);
+  NotifyWith(observers.get());
 }
 
 void ChatHub::ApplyRemoval(const Removal& removal) {
@@ -253,6 +273,7 @@ void ChatHub::ExpectEcho(std::string_view text, const std::vector<PlatformId>& p
   const int64_t expiry = clock_.NowMs() + kEchoLifetimeMs;
   std::lock_guard lock{dataLock_};
   echoes_[EchoKey(text)] = Echo{expiry, platforms};
+  nextEchoExpiryMs_ = echoes_.size() == 1 ? expiry : std::min(nextEchoExpiryMs_, expiry);
 }
 
 void ChatHub::KeepEchoFor(std::string_view text, const std::vector<PlatformId>& platforms) {

@@ -92,7 +92,9 @@ class ChatHub {
 
   // --- For the readers and the actions ---
 
-  void AddMessage(plx::ChatMessage message);
+  // The message is moved into the hub's rows (copied from an lvalue).
+  void AddMessage(plx::ChatMessage&& message);
+  void AddMessage(const plx::ChatMessage& message) { AddMessage(plx::ChatMessage{message}); }
   void ApplyRemoval(const Removal& removal);
   void PostSystemLine(plx::PlatformId platform, std::string text);
   void SetStatus(plx::PlatformId platform, ConnectionState state, std::string channel,
@@ -121,6 +123,8 @@ class ChatHub {
 
   // The echo key: the text trimmed of ASCII white space, ASCII capitals lower-cased.
   static std::string EchoKey(std::string_view text);
+  // The same, written into `key` (whose capacity is reused).
+  static void EchoKeyInto(std::string_view text, std::string& key);
 
  private:
   struct Reader {
@@ -136,14 +140,20 @@ class ChatHub {
   static size_t Slot(plx::PlatformId platform);
   void Notify();
   using Listeners = std::vector<std::pair<uint64_t, std::function<void()>>>;
+  // The changed callback and the further listeners, replaced whole whenever one of them
+  // changes, so that a notification keeps them alive with a single reference.
   struct Observers {
-    std::shared_ptr<const std::function<void()>> callback;
-    std::shared_ptr<const Listeners> listeners;
+    std::function<void()> callback;  // may be empty
+    Listeners listeners;
   };
-  // Under the data lock.
-  Observers ObserversLocked() const { return {changed_, listeners_}; }
-  // Notify with the observers already copied under the data lock.
-  void NotifyWith(const Observers& observers);
+  // Under the data lock; null when nothing observes.
+  std::shared_ptr<const Observers> ObserversLocked() const { return observers_; }
+  // Notify with the observers already taken under the data lock (null = none).
+  void NotifyWith(const Observers* observers);
+  // A copy of `current` (or an empty set) to become the next version of the observers.
+  static std::shared_ptr<Observers> NextObservers(const std::shared_ptr<const Observers>& current);
+  // Null when the set observes nothing, so that a change then takes no reference at all.
+  static std::shared_ptr<const Observers> Published(std::shared_ptr<Observers> next);
   void StartPlatform(plx::PlatformId platform);
   void StopPlatform(plx::PlatformId platform);
   PlatformStatus& StatusLocked(plx::PlatformId platform);
@@ -159,13 +169,14 @@ class ChatHub {
   std::atomic<bool> running_{false};
   std::atomic<bool> stopped_{false};  // Stop was called; never cleared
 
-  mutable std::mutex dataLock_;  // guards every member below
-  std::shared_ptr<const std::function<void()>> changed_;
-  std::shared_ptr<const Listeners> listeners_;  // replaced, never changed in place
+  mutable std::mutex dataLock_;                 // guards every member below
+  std::shared_ptr<const Observers> observers_;  // replaced, never changed in place
   uint64_t nextListener_{1};
   RowStore rows_{kMaxRows};
   std::map<int32_t, PlatformStatus> statuses_;
   std::map<std::string, Echo, std::less<>> echoes_;
+  int64_t nextEchoExpiryMs_{0};  // no entry of echoes_ expires before this
+  std::string echoKey_;          // reused for the echo key of each arriving message
   ChatTargets targets_;
   std::array<std::string, 3> platformIds_;
   std::map<int32_t, std::shared_ptr<Closable>> sockets_;

@@ -47,6 +47,10 @@ class RowStore {
     uint64_t authorHash{0};           // of (platform, authorId) when that id is non-empty
     uint64_t previousSameMessage{0};  // the next older row with the same key, or 0
     uint64_t previousSameAuthor{0};
+    // Whether the row is the newest of its key, the one its table names (a row leaving that is
+    // not has no entry to erase).
+    bool newestOfMessage{false};
+    bool newestOfAuthor{false};
   };
   // Open addressing with linear probing: entries are row numbers with their key's hash.
   struct Entry {

@@ -224,30 +224,37 @@ std::optional<Json> ConvertRenderer(const Json& item) {
   return chatItem;
 }
 
+std::optional<Json> ConvertChatAction(const Json& action) {
+  if (!action.is_object()) return std::nullopt;
+  std::optional<Json> chatItem;
+  if (const Json* add = json::Find(action, "addChatItemAction"); add && add->is_object()) {
+    if (const Json* item = json::Find(*add, "item")) chatItem = ConvertRenderer(*item);
+  } else if (const Json* remove = json::Find(action, "removeChatItemAction")
+                                      ? json::Find(action, "removeChatItemAction")
+                                      : json::Find(action, "markChatItemAsDeletedAction")) {
+    chatItem = Json{{"snippet",
+                     {{"type", "messageDeletedEvent"},
+                      {"messageDeletedDetails",
+                       {{"deletedMessageId", json::TextOr(*remove, "targetItemId")}}}}}};
+  } else if (const Json* ban = json::Find(action, "removeChatItemByAuthorAction")
+                                   ? json::Find(action, "removeChatItemByAuthorAction")
+                                   : json::Find(action, "markChatItemsByAuthorAsDeletedAction")) {
+    chatItem = Json{
+        {"snippet",
+         {{"type", "userBannedEvent"},
+          {"userBannedDetails",
+           {{"bannedUserDetails", {{"channelId", json::TextOr(*ban, "externalChannelId")}}}}}}}};
+  }
+  if (chatItem && !chatItem->is_object()) return std::nullopt;
+  return chatItem;
+}
+
 void ConvertChatActions(const Json& actions, std::vector<std::string>& items) {
   if (!actions.is_array()) return;
   for (const Json& action : actions) {
-    if (!action.is_object()) continue;
-    std::optional<Json> chatItem;
-    if (const Json* add = json::Find(action, "addChatItemAction"); add && add->is_object()) {
-      if (const Json* item = json::Find(*add, "item")) chatItem = ConvertRenderer(*item);
-    } else if (const Json* remove = json::Find(action, "removeChatItemAction")
-                                        ? json::Find(action, "removeChatItemAction")
-                                        : json::Find(action, "markChatItemAsDeletedAction")) {
-      chatItem = Json{{"snippet",
-                       {{"type", "messageDeletedEvent"},
-                        {"messageDeletedDetails",
-                         {{"deletedMessageId", json::TextOr(*remove, "targetItemId")}}}}}};
-    } else if (const Json* ban = json::Find(action, "removeChatItemByAuthorAction")
-                                     ? json::Find(action, "removeChatItemByAuthorAction")
-                                     : json::Find(action, "markChatItemsByAuthorAsDeletedAction")) {
-      chatItem = Json{
-          {"snippet",
-           {{"type", "userBannedEvent"},
-            {"userBannedDetails",
-             {{"bannedUserDetails", {{"channelId", json::TextOr(*ban, "externalChannelId")}}}}}}}};
+    if (std::optional<Json> chatItem = ConvertChatAction(action)) {
+      items.push_back(json::Dump(*chatItem));
     }
-    if (chatItem && chatItem->is_object()) items.push_back(json::Dump(*chatItem));
   }
 }
 

@@ -27,6 +27,9 @@ int64_t NumberInText(std::string_view text);
 // kinds that carry no chat item or a text message without text.
 std::optional<json::Json> ConvertRenderer(const json::Json& item);
 
+// One action of the array as a chat item object; absent for an action that carries none.
+std::optional<json::Json> ConvertChatAction(const json::Json& action);
+
 // Appends one compact JSON chat item per usable action of the array `actions`.
 void ConvertChatActions(const json::Json& actions, std::vector<std::string>& items);
 

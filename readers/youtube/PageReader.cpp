@@ -60,8 +60,8 @@ ReaderEnd RunPageReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeD
     const plx::HttpResponse response =
         PostContinuation(endpoints, chat.clientVersion, continuation, control);
     if (!hub.IsWanted(kYouTube)) break;
-    std::optional<PageChat> next;
-    if (IsSuccess(response.status)) next = ParseContinuationResponse(response.body);
+    std::optional<std::string> next;
+    if (IsSuccess(response.status)) next = HandleContinuationResponse(hub, response.body, &seen);
     if (!next) {
       if (++failures >= kFailuresToLose) break;
       hub.SetStatus(kYouTube, ConnectionState::Connecting, found.title, TroubleDetail(response));
@@ -72,12 +72,11 @@ ReaderEnd RunPageReader(ChatHub& hub, const Endpoints& endpoints, const YouTubeD
     if (failures > 0) {
       hub.SetStatus(kYouTube, ConnectionState::Connected, found.title, StartDetail(found));
     }
-    for (const std::string& item : next->items) HandleYouTubeChatItem(hub, item, &seen);
-    if (next->continuation.empty()) {
+    if (next->empty()) {
       chatEnded = true;
       break;
     }
-    continuation = std::move(next->continuation);
+    continuation = std::move(*next);
     failures = 0;
     wait = kPollWaitMs;
   }
