@@ -2,8 +2,8 @@
 
 #include <QAccessible>
 #include <QContextMenuEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -271,7 +271,7 @@ void ChatView::ApplyRows(std::vector<plx::ChatRow> rows, std::vector<RowTint> ti
   SettleScroll(anchor);
   // The hovered row is the one now under the pointer, which the new list may have moved.
   if (hoverRow_ != -1) hoverRow_ = rows_.empty() ? -1 : scroll_.RowAt(hoverPoint_.y());
-  if (QAccessible::isActive()) AnnounceNewRows(lastId);
+  if (accessed_) AnnounceNewRows(lastId);
 }
 
 RowTint ChatView::TintOf(int rowIndex) const {
@@ -531,11 +531,11 @@ void ChatView::MoveFocusRow(int index) {
     ScrollTo(bottom - scroll_.clientHeight + metrics_.MulDiv(6));
   }
   viewport()->update();
-  if (QAccessible::isActive()) {
-    if (QAccessibleInterface* view{QAccessible::queryAccessibleInterface(this)}) {
-      if (QAccessibleInterface* row{static_cast<ChatViewAccessible*>(view)->RowInterface(index)}) {
+  if (accessed_) {
+    if (QAccessibleInterface * view{QAccessible::queryAccessibleInterface(this)}) {
+      if (QAccessibleInterface * row{static_cast<ChatViewAccessible*>(view)->RowInterface(index)}) {
         QAccessibleEvent focus{row, QAccessible::Focus};
-        QAccessible::updateAccessibility(&focus);
+        SendAccessibilityEvent(&focus);
       }
     }
   }
@@ -607,6 +607,14 @@ void ChatView::focusOutEvent(QFocusEvent* event) {
   viewport()->update();
 }
 
+void ChatView::SendAccessibilityEvent(QAccessibleEvent* event) {
+  if (accessibilitySink_) {
+    accessibilitySink_(event);
+  } else {
+    QAccessible::updateAccessibility(event);
+  }
+}
+
 void ChatView::AnnounceNewRows(const std::string& lastId) {
   auto* view{static_cast<ChatViewAccessible*>(QAccessible::queryAccessibleInterface(this))};
   if (!view) return;
@@ -622,13 +630,13 @@ void ChatView::AnnounceNewRows(const std::string& lastId) {
     QAccessibleInterface* row{view->RowInterface(static_cast<int>(i))};
     if (!row) continue;
     QAccessibleEvent created{row, QAccessible::ObjectCreated};
-    QAccessible::updateAccessibility(&created);
+    SendAccessibilityEvent(&created);
   }
   if (readAloud_ && from < rows_.size()) {
     // Screen readers read a changed description of the list without taking the focus.
-    QAccessibleEvent changed{view, QAccessible::DescriptionChanged};
-    QAccessible::updateAccessibility(&changed);
     setAccessibleDescription(AccessibleRowText(rows_.back()));
+    QAccessibleEvent changed{view, QAccessible::DescriptionChanged};
+    SendAccessibilityEvent(&changed);
   }
 }
 

@@ -11,15 +11,16 @@
 #include <vector>
 
 #include "core/ChatMessage.h"
+#include "core/ModAction.h"
 #include "ui/chatview/EmoteBitmaps.h"
 #include "ui/chatview/LayoutCache.h"
-#include "core/ModAction.h"
 #include "ui/chatview/RowLayout.h"
 #include "ui/chatview/RowPainter.h"
-#include "ui/themes/RowStyle.h"
 #include "ui/chatview/ScrollModel.h"
 #include "ui/chatview/ViewMetrics.h"
+#include "ui/themes/RowStyle.h"
 
+class QAccessibleEvent;
 class QMenu;
 
 namespace vlo {
@@ -110,6 +111,14 @@ class ChatView : public QAbstractScrollArea {
   int FocusRow() const;
   // New rows are offered to assistive technology as they come (screen readers read them).
   void SetReadAloud(bool on) { readAloud_ = on; }
+  // Set once assistive technology has asked for the view's accessible interface; until then new
+  // rows cost nothing extra.
+  void MarkAccessed() { accessed_ = true; }
+  // Where the view's accessibility events go: QAccessible::updateAccessibility unless replaced
+  // (tests, which have no screen reader to switch Qt's own delivery on).
+  void SetAccessibilityEventSink(std::function<void(QAccessibleEvent*)> sink) {
+    accessibilitySink_ = std::move(sink);
+  }
   int HeldCount() const { return heldCount_; }
   // Shows the waiting rows; with keepPlace, the view stays where it is and counts them as new.
   void ReleasePause(bool keepPlace = false);
@@ -180,6 +189,7 @@ class ChatView : public QAbstractScrollArea {
   void OpenMenuAt(int index, QPoint globalPos);
   // Tells assistive technology of rows that came after `lastId`.
   void AnnounceNewRows(const std::string& lastId);
+  void SendAccessibilityEvent(QAccessibleEvent* event);
   // Anchor row id and offset for keeping the reading position across a relayout.
   std::pair<std::string, int> Anchor() const;
   void RestoreAnchor(const std::pair<std::string, int>& anchor);
@@ -221,6 +231,8 @@ class ChatView : public QAbstractScrollArea {
 
   std::string focusId_;
   bool readAloud_{false};
+  bool accessed_{false};
+  std::function<void(QAccessibleEvent*)> accessibilitySink_;
   bool pauseOnHover_{false};
   int pauseMs_{0};
   bool paused_{false};

@@ -101,7 +101,9 @@ QString AccessibleRowText(const plx::ChatRow& row) {
 }
 
 ChatViewAccessible::ChatViewAccessible(ChatView* view)
-    : QAccessibleWidget{view, QAccessible::List, QStringLiteral("Chat")} {}
+    : QAccessibleWidget{view, QAccessible::List, QStringLiteral("Chat")} {
+  view->MarkAccessed();
+}
 
 ChatView* ChatViewAccessible::View() const { return static_cast<ChatView*>(widget()); }
 
@@ -126,7 +128,7 @@ QAccessibleInterface* ChatViewAccessible::RowInterface(int rowIndex) const {
   auto& ids{Registry()[view]};
   const std::string& rowId{view->Rows()[rowIndex].id};
   if (const auto found{ids.find(rowId)}; found != ids.end()) {
-    if (QAccessibleInterface* known{QAccessible::accessibleInterface(found->second)}) return known;
+    if (QAccessibleInterface * known{QAccessible::accessibleInterface(found->second)}) return known;
   }
   auto* row{new RowAccessible{view, rowId}};
   ids[rowId] = QAccessible::registerAccessibleInterface(row);
@@ -161,8 +163,10 @@ QAccessibleInterface* ChatViewAccessible::focusChild() const {
 QString ChatViewAccessible::text(QAccessible::Text type) const {
   if (type == QAccessible::Name) return QStringLiteral("Chat");
   if (type == QAccessible::Description) {
-    return QStringLiteral("%1 messages. Arrow keys move between messages, Enter opens a "
-                          "message's menu.")
+    if (!View()->accessibleDescription().isEmpty()) return View()->accessibleDescription();
+    return QStringLiteral(
+               "%1 messages. Arrow keys move between messages, Enter opens a "
+               "message's menu.")
         .arg(View()->Rows().size());
   }
   return QAccessibleWidget::text(type);

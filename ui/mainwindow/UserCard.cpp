@@ -14,6 +14,7 @@
 #include "ui/toolkit/Drawing.h"
 #include "ui/toolkit/KitButton.h"
 #include "ui/toolkit/KitColors.h"
+#include "ui/toolkit/KitScrollBar.h"
 #include "ui/toolkit/UiKit.h"
 
 namespace vlo {
@@ -62,6 +63,8 @@ UserCard::UserCard(QWidget* owner, const UiKit& kit)
   history_->setFocusPolicy(Qt::StrongFocus);
   history_->setSelectionMode(QAbstractItemView::NoSelection);
   history_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  history_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  EnableDarkScrollBars(history_);
   for (int i{0}; i < kButtonCount; ++i) {
     KitButton* button{CreateButton(this, kit, 40 + i, QString::fromUtf8(kCaptions[i]),
                                    i == kBan ? ButtonKind::Danger : ButtonKind::Plain)};

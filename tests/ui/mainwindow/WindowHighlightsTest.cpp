@@ -4,12 +4,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
 
 #include "tests/ui/mainwindow/WindowWorldFixture.h"
 #include "ui/chatview/ChatView.h"
 #include "ui/mainwindow/SearchBar.h"
+#include "ui/mainwindow/UserCard.h"
+#include "ui/toolkit/KitButton.h"
 #include "ui/toolkit/KitEdit.h"
 
 namespace vlo {
@@ -217,6 +220,67 @@ TEST_F(WindowHighlightsTest, ThePausedPillHoldsRowsUnderThePointer) {
   QApplication::sendEvent(view.viewport(), &leave);
   EXPECT_FALSE(view.Paused());
   EXPECT_GE(ViewIndex("later 2"), 0);
+}
+
+TEST_F(WindowHighlightsTest, TheUserCardKeepsHistoryPastTheRowBoundAndModerates) {
+  ChatWindow& w = OpenWith(ChatSettings{});
+  SignIn(PlatformId::Twitch);
+  const test::Viewer ann{"Ann", 1};
+  for (int i = 0; i < 120; ++i) chat->Says(PlatformId::Twitch, ann, "ann " + std::to_string(i));
+  WaitForBody("ann 119");
+  // A thousand rows of others push every one of Ann's out of the chat.
+  for (int i = 0; i < static_cast<int>(ChatHub::kMaxRows); ++i) {
+    plx::ChatMessage m;
+    m.id = "filler-" + std::to_string(i);
+    m.author = "filler";
+    m.authorId = "999";
+    m.body = "filler " + std::to_string(i);
+    w.Hub().AddMessage(m);
+    if (i % 100 == 99) ProcessUntil([&] { return ViewIndex(m.body) >= 0; });
+  }
+  ASSERT_TRUE(ProcessUntil([&] { return ViewIndex("ann 119") < 0; }));
+  chat->Says(PlatformId::Twitch, ann, "ann is back");
+  WaitForBody("ann is back");
+
+  const plx::ChatRow row = w.View().Rows()[ViewIndex("ann is back")];
+  w.OpenUserCard(row, w.View().RowRectGlobal(ViewIndex("ann is back")));
+  UserCard& card = *w.Card();
+  ASSERT_TRUE(card.isVisible());
+  EXPECT_EQ(card.HeadingText(), "Ann · Twitch");
+  ASSERT_EQ(card.History()->count(), static_cast<int>(UserHistory::kPerUser));
+  EXPECT_TRUE(card.History()->item(0)->text().endsWith("ann is back"));
+  EXPECT_TRUE(card.History()->item(99)->text().endsWith("ann 21"));
+  EXPECT_TRUE(card.ButtonAt(UserCard::kTimeout1m)->isVisible());
+  EXPECT_TRUE(card.ButtonAt(UserCard::kDelete)->isEnabled());
+
+  const QString folder =
+      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
+  QDir{}.mkpath(folder);
+  for (const char* theme : {"neon", "calm"}) {
+    ChatSettings look = w.StoredSettings();
+    look.theme = theme;
+    w.ApplySettings(look);
+    w.OpenUserCard(row, w.View().RowRectGlobal(ViewIndex("ann is back")));
+    QApplication::processEvents();
+    EXPECT_TRUE(card.grab().toImage().save(folder + "/user-card-" + theme + ".png"));
+  }
+
+  // Escape closes the card; its buttons act on the row it was opened from, through the platform.
+  QTest::keyClick(&card, Qt::Key_Escape);
+  EXPECT_FALSE(card.isVisible());
+  w.OpenUserCard(row, w.View().RowRectGlobal(ViewIndex("ann is back")));
+  QTest::mouseClick(card.ButtonAt(UserCard::kTimeout1m), Qt::LeftButton);
+  EXPECT_FALSE(card.isVisible());
+  w.WaitForBackgroundTasks();
+  EXPECT_TRUE(
+      ProcessUntil([&] { return HasLine(PlatformId::Twitch, "Timed out Ann for 1 minute"); }));
+  ASSERT_TRUE(ProcessUntil([&] {
+    const auto entries = w.History().Of(PlatformId::Twitch, row.authorId);
+    return !entries.empty() && entries.front().deleted;
+  }));
+  w.OpenUserCard(row, QRect{});
+  EXPECT_TRUE(card.History()->item(0)->font().strikeOut());
+  card.close();
 }
 
 }  // namespace
