@@ -49,6 +49,23 @@ class WindowHighlightsTest : public test::WindowWorldTest {
     ASSERT_TRUE(ProcessUntil([&] { return ViewIndex(body) >= 0; })) << body;
   }
   RowTint TintOf(const std::string& body) { return window->View().TintOf(ViewIndex(body)); }
+  // Saves `shot` in the darkest and the lightest theme as ui-snapshots/<name>-<theme>.png;
+  // `before` runs after each theme change (to reopen a popup).
+  void SaveInThemes(const QString& name, const std::function<QImage()>& shot,
+                    const std::function<void()>& before = {}) {
+    const QString folder =
+        qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
+    QDir{}.mkpath(folder);
+    for (const char* theme : {"neon", "calm"}) {
+      ChatSettings look = window->StoredSettings();
+      look.theme = theme;
+      window->ApplySettings(look);
+      if (before) before();
+      QApplication::processEvents();
+      EXPECT_TRUE(shot().save(folder + "/" + name + "-" + theme + ".png"));
+    }
+  }
+  QImage WindowShot() { return window->grab().toImage(); }
 };
 
 TEST_F(WindowHighlightsTest, MentionsWordsAndFirstMessagesStandOutAndTheMentionsViewListsThem) {
@@ -85,18 +102,9 @@ TEST_F(WindowHighlightsTest, MentionsWordsAndFirstMessagesStandOutAndTheMentions
   WaitForBody("hype train on YouTube too");
   EXPECT_EQ(w.View().Rows().size(), 3u);
 
-  const QString folder =
-      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
-  QDir{}.mkpath(folder);
   w.ClickItem(kItemMentions);
   EXPECT_GT(w.View().Rows().size(), 3u);
-  for (const char* theme : {"neon", "calm"}) {
-    ChatSettings look = w.StoredSettings();
-    look.theme = theme;
-    w.ApplySettings(look);
-    QApplication::processEvents();
-    EXPECT_TRUE(w.grab().toImage().save(folder + "/highlights-" + theme + ".png"));
-  }
+  SaveInThemes("highlights", [&] { return WindowShot(); });
 }
 
 TEST_F(WindowHighlightsTest, IgnoringHidesRowsWithoutDeletingAndRemovingTheRuleBringsThemBack) {
@@ -168,18 +176,9 @@ TEST_F(WindowHighlightsTest, SearchFiltersInAnyCaseAndEscapeComesBackToTheSamePl
   QTest::keyClicks(w.Search()->Field(), " nothing like this");
   EXPECT_EQ(w.Search()->CountText(), "No matches");
 
-  const QString folder =
-      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
-  QDir{}.mkpath(folder);
   QTest::keyClick(w.Search()->Field(), Qt::Key_A, Qt::ControlModifier);
   QTest::keyClicks(w.Search()->Field(), "number 1");
-  for (const char* theme : {"neon", "calm"}) {
-    ChatSettings look = w.StoredSettings();
-    look.theme = theme;
-    w.ApplySettings(look);
-    QApplication::processEvents();
-    EXPECT_TRUE(w.grab().toImage().save(folder + "/search-" + theme + ".png"));
-  }
+  SaveInThemes("search", [&] { return WindowShot(); });
 
   QTest::keyClick(w.Search()->Field(), Qt::Key_Escape);
   EXPECT_FALSE(w.Search()->isVisible());
@@ -206,16 +205,7 @@ TEST_F(WindowHighlightsTest, ThePausedPillHoldsRowsUnderThePointer) {
   EXPECT_EQ(view.PillText(), "Paused \u00b7 3 new");
   EXPECT_EQ(ViewIndex("later 0"), -1);
 
-  const QString folder =
-      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
-  QDir{}.mkpath(folder);
-  for (const char* theme : {"neon", "calm"}) {
-    ChatSettings look = w.StoredSettings();
-    look.theme = theme;
-    w.ApplySettings(look);
-    QApplication::processEvents();
-    EXPECT_TRUE(w.grab().toImage().save(folder + "/paused-" + theme + ".png"));
-  }
+  SaveInThemes("paused", [&] { return WindowShot(); });
   QEvent leave{QEvent::Leave};
   QApplication::sendEvent(view.viewport(), &leave);
   EXPECT_FALSE(view.Paused());
@@ -253,17 +243,9 @@ TEST_F(WindowHighlightsTest, TheUserCardKeepsHistoryPastTheRowBoundAndModerates)
   EXPECT_TRUE(card.ButtonAt(UserCard::kTimeout1m)->isVisible());
   EXPECT_TRUE(card.ButtonAt(UserCard::kDelete)->isEnabled());
 
-  const QString folder =
-      qEnvironmentVariable("VLO_TEST_BINARY_DIR", QDir::tempPath()) + "/ui-snapshots";
-  QDir{}.mkpath(folder);
-  for (const char* theme : {"neon", "calm"}) {
-    ChatSettings look = w.StoredSettings();
-    look.theme = theme;
-    w.ApplySettings(look);
-    w.OpenUserCard(row, w.View().RowRectGlobal(ViewIndex("ann is back")));
-    QApplication::processEvents();
-    EXPECT_TRUE(card.grab().toImage().save(folder + "/user-card-" + theme + ".png"));
-  }
+  SaveInThemes(
+      "user-card", [&] { return card.grab().toImage(); },
+      [&] { w.OpenUserCard(row, w.View().RowRectGlobal(ViewIndex("ann is back"))); });
 
   // Escape closes the card; its buttons act on the row it was opened from, through the platform.
   QTest::keyClick(&card, Qt::Key_Escape);
