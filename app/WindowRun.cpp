@@ -106,6 +106,7 @@ int RunWindow(int argc, char** argv, const Options& options, const Endpoints& en
   windowOptions.saveSettings = !options.ScreenshotRun();
   windowOptions.serveOverlay = !options.ScreenshotRun();
   windowOptions.keepLogs = !options.ScreenshotRun();
+  windowOptions.notify = !options.ScreenshotRun();
   windowOptions.update.installWithoutAsking = options.installUpdate;
   // The page also goes to the terminal: the demo may run where no browser can open.
   windowOptions.openUrl = [](const std::string& url) {
