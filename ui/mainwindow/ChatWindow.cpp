@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,14 +15,14 @@
 #include "core/AppPaths.h"
 #include "emotes/EmoteTypes.h"
 #include "ui/chatview/ChatView.h"
-#include "ui/themes/RowStyle.h"
+#include "ui/mainwindow/AlertSound.h"
 #include "ui/mainwindow/ComposeBar.h"
 #include "ui/mainwindow/ComposeModel.h"
-#include "ui/mainwindow/HeaderIcons.h"
-#include "ui/mainwindow/AlertSound.h"
 #include "ui/mainwindow/DesktopNotifier.h"
+#include "ui/mainwindow/HeaderIcons.h"
 #include "ui/mainwindow/SearchBar.h"
 #include "ui/settings/SettingsWindow.h"
+#include "ui/themes/RowStyle.h"
 #include "ui/themes/Theme.h"
 #include "ui/toolkit/Drawing.h"
 #include "ui/toolkit/KitColors.h"
@@ -86,6 +87,8 @@ ChatWindow::ChatWindow(Options options)
   setWindowIcon(AppIcon());
   setMinimumSize(kMinWindowWidth, kMinWindowHeight);
   setMouseTracking(true);
+  setFocusPolicy(Qt::TabFocus);
+  setAccessibleName(QStringLiteral("Velaro Chat"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   kit_.InitForWindow(this);
 
@@ -352,8 +355,7 @@ void ChatWindow::ServeOverlay(const ChatSettings& settings) {
   overlay_.reset();
   if (!settings.overlayEnabled || !options_.serveOverlay) return;
   auto overlay = std::make_unique<OverlayServer>(
-      *hub_,
-      OverlayConfigFor(settings.overlayPort, *images_, *emotes_, settings.thirdPartyEmotes));
+      *hub_, OverlayConfigFor(settings.overlayPort, *images_, *emotes_, settings.thirdPartyEmotes));
   std::string error;
   if (!overlay->Start(&error)) {
     hub_->PostSystemLine(plx::PlatformId::Twitch, error);
@@ -418,6 +420,50 @@ void ChatWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChatWindow::leaveEvent(QEvent*) { ClearHot(); }
+
+// The header from the keyboard: the window itself takes the focus before the chat, and the
+// arrow keys move between the pills, the mentions toggle, the pin, the gear and the banner.
+void ChatWindow::keyPressEvent(QKeyEvent* event) {
+  // Keys a child left alone (Enter in the compose field) reach here too: only the header's own.
+  if (!hasFocus()) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  std::vector<int> items{kItemTwitch, kItemYouTube, kItemKick, kItemMentions, kItemPin, kItemGear};
+  if (BannerShown()) items.push_back(kItemBanner);
+  auto at = std::find(items.begin(), items.end(), keyItem_);
+  const int index = at == items.end() ? 0 : static_cast<int>(at - items.begin());
+  const int count = static_cast<int>(items.size());
+  switch (event->key()) {
+    case Qt::Key_Left:
+      keyItem_ = items[(index + count - 1) % count];
+      break;
+    case Qt::Key_Right:
+      keyItem_ = items[(index + 1) % count];
+      break;
+    case Qt::Key_Home:
+      keyItem_ = items.front();
+      break;
+    case Qt::Key_End:
+      keyItem_ = items.back();
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      keyItem_ = items[index];
+      ClickItem(keyItem_);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  RepaintHeader();
+  event->accept();
+}
+
+void ChatWindow::focusInEvent(QFocusEvent*) { RepaintHeader(); }
+
+void ChatWindow::focusOutEvent(QFocusEvent*) { RepaintHeader(); }
 
 bool ChatWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view_ && event->type() == QEvent::Enter) ClearHot();
@@ -518,6 +564,19 @@ void ChatWindow::PaintHeader(QPainter& painter) {
   }
   PaintMentionsButton(painter);
   PaintBanner(painter);
+  if (hasFocus()) {
+    const QRect box = keyItem_ <= kItemKick       ? layout_.pills[keyItem_ - 1]
+                      : keyItem_ == kItemMentions ? layout_.mentions
+                      : keyItem_ == kItemPin      ? layout_.pin
+                      : keyItem_ == kItemGear     ? layout_.gear
+                                                  : layout_.banner;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen{ToQColor(kFocusMark), 2.0});
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF{box}.adjusted(-2, -2, 2, 2), 12, 12);
+    painter.restore();
+  }
 }
 
 }  // namespace vlo

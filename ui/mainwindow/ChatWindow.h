@@ -110,6 +110,8 @@ class ChatWindow : public QWidget, public SettingsHost {
   int Filter() const { return stored_.filter; }
   int RefreshCount() const { return refreshCount_; }
   int HotItem() const { return hot_; }
+  // The header item the keyboard is on (Left and Right move it, Enter or Space acts).
+  int KeyItem() const { return keyItem_; }
   const WindowLayout& Layout() const { return layout_; }
   QString TooltipFor(int item) const;
   int WindowAlpha() const { return alpha_; }
@@ -182,6 +184,9 @@ class ChatWindow : public QWidget, public SettingsHost {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -246,7 +251,7 @@ class ChatWindow : public QWidget, public SettingsHost {
 
   RowMarker marker_;
   UserHistory history_;
-  UserCard* card_{nullptr};  // child popup, owned by Qt
+  UserCard* card_{nullptr};   // child popup, owned by Qt
   std::string identities_;    // the signed-in names the rules were compiled with
   std::string watchedNames_;  // the statuses' sign-in state those names were read at
   bool mentionsOnly_{false};
@@ -271,6 +276,7 @@ class ChatWindow : public QWidget, public SettingsHost {
   std::set<std::string> failedProviders_;
   WindowLayout layout_;
   int hot_{kItemNone};
+  int keyItem_{kItemTwitch};
   int refreshCount_{0};
   // Refreshes are spaced at least a frame apart; a change inside that time waits for the timer.
   QElapsedTimer sinceRefresh_;

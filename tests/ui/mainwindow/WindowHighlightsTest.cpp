@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QImage>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include "tests/ui/mainwindow/WindowWorldFixture.h"
 #include "ui/chatview/ChatView.h"
+#include "ui/mainwindow/ComposeBar.h"
 #include "ui/mainwindow/SearchBar.h"
 #include "ui/mainwindow/UserCard.h"
 #include "ui/toolkit/KitButton.h"
@@ -263,6 +266,75 @@ TEST_F(WindowHighlightsTest, TheUserCardKeepsHistoryPastTheRowBoundAndModerates)
   w.OpenUserCard(row, QRect{});
   EXPECT_TRUE(card.History()->item(0)->font().strikeOut());
   card.close();
+}
+
+TEST_F(WindowHighlightsTest, KeyboardOnlyFromTheHeaderToSendingAndAUserCard) {
+  ChatWindow& w = OpenWith(ChatSettings{});
+  SignIn(PlatformId::Twitch);
+  const test::Viewer ann{"Ann", 1};
+  chat->Says(PlatformId::Twitch, ann, "hello keyboard");
+  WaitForBody("hello keyboard");
+  QApplication::setActiveWindow(&w);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  const auto focused = [] { return QApplication::focusWidget(); };
+
+  // The header: the arrow keys walk the items, Enter acts; the gear opens the settings.
+  w.setFocus(Qt::TabFocusReason);
+  ASSERT_EQ(focused(), &w);
+  for (int i = 0; i < 5; ++i) QTest::keyClick(&w, Qt::Key_Right);
+  EXPECT_EQ(w.KeyItem(), kItemGear);
+  QTest::keyClick(&w, Qt::Key_Return);
+  ASSERT_TRUE(w.Settings()->IsOpen());
+  QTest::keyClick(w.Settings(), Qt::Key_Escape);
+  EXPECT_FALSE(w.Settings()->IsOpen());
+  QApplication::setActiveWindow(&w);
+  w.setFocus(Qt::TabFocusReason);
+  QTest::keyClick(&w, Qt::Key_Left);
+  QTest::keyClick(&w, Qt::Key_Left);
+  QTest::keyClick(&w, Qt::Key_Space);  // the mentions toggle
+  EXPECT_TRUE(w.MentionsOnly());
+  QTest::keyClick(&w, Qt::Key_Space);
+  EXPECT_FALSE(w.MentionsOnly());
+  EXPECT_EQ(w.Filter(), 0);
+  EXPECT_FALSE(w.View().Rows().empty());
+
+  // Tab goes on to the chat, then the send target, the field and the button.
+  QTest::keyClick(focused(), Qt::Key_Tab);
+  ASSERT_EQ(focused(), &w.View());
+  QTest::keyClick(focused(), Qt::Key_Tab);
+  QTest::keyClick(focused(), Qt::Key_Tab);
+  ASSERT_EQ(focused(), w.Compose().Field());
+  QTest::keyClicks(focused(), "typed without a mouse");
+  QTest::keyClick(focused(), Qt::Key_Return);
+  w.WaitForBackgroundTasks();
+  EXPECT_TRUE(chat->Deliveries(PlatformId::Twitch).WaitFor(1));
+  EXPECT_FALSE(w.MentionsOnly());  // Enter in the field acts on the field only
+
+  // Back to the chat: a row, its menu, and the user card from it.
+  QTest::keyClick(focused(), Qt::Key_Backtab);
+  QTest::keyClick(focused(), Qt::Key_Backtab);
+  ASSERT_EQ(focused(), &w.View());
+  ASSERT_FALSE(w.View().Rows().empty());
+  for (int i = 0; i < 50; ++i) {
+    QTest::keyClick(&w.View(), Qt::Key_Up);
+    const int row = w.View().FocusRow();
+    if (row >= 0 && w.View().Rows()[row].body == "hello keyboard") break;
+  }
+  ASSERT_GE(w.View().FocusRow(), 0);
+  ASSERT_EQ(w.View().Rows()[w.View().FocusRow()].body, "hello keyboard");
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == "User card") menu->setActiveAction(action);
+    }
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  QTest::keyClick(&w.View(), Qt::Key_Return);
+  ASSERT_TRUE(w.Card()->isVisible());
+  EXPECT_EQ(w.Card()->HeadingText(), "Ann · Twitch");
+  QTest::keyClick(w.Card(), Qt::Key_Escape);
+  EXPECT_FALSE(w.Card()->isVisible());
 }
 
 }  // namespace
