@@ -216,7 +216,7 @@ void ChatWindow::IgnoreAuthor(const plx::ChatMessage& row) {
   RefreshRows();
   hub_->PostSystemLine(row.platform, "Ignoring " + row.author + " on " +
                                          plx::PlatformName(row.platform) +
-                                         ". Remove them under Settings, Highlights & filters.");
+                                         ". Remove them under Settings, Highlights.");
 }
 
 void ChatWindow::OpenUserCard(const plx::ChatRow& row, const QRect& anchor) {

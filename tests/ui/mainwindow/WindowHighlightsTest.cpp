@@ -131,7 +131,7 @@ TEST_F(WindowHighlightsTest, IgnoringHidesRowsWithoutDeletingAndRemovingTheRuleB
   EXPECT_TRUE(HasLine(PlatformId::Twitch, "buy followers here"));  // held, never deleted
   EXPECT_TRUE(ProcessUntil([&] {
     return HasLine(PlatformId::Twitch,
-                   "Ignoring Spammy on Twitch. Remove them under Settings, Highlights & filters.");
+                   "Ignoring Spammy on Twitch. Remove them under Settings, Highlights.");
   }));
 
   // Removing the rule in the settings shows the rows again.
