@@ -221,13 +221,16 @@ std::pair<std::string, int> ChatView::Anchor() const {
   return {rows_[index].id, scroll_.scrollY - scroll_.rowTops[index]};
 }
 
-void ChatView::RestoreAnchor(const std::pair<std::string, int>& anchor) {
-  for (size_t i{rows_.size()}; i-- > 0;) {
-    if (rows_[i].id == anchor.first) {
-      scroll_.scrollY = scroll_.rowTops[i] + anchor.second;
-      return;
-    }
+int ChatView::FindRow(const std::vector<plx::ChatRow>& rows, std::string_view id) {
+  for (size_t i{rows.size()}; i-- > 0;) {
+    if (rows[i].id == id) return static_cast<int>(i);
   }
+  return -1;
+}
+
+void ChatView::RestoreAnchor(const std::pair<std::string, int>& anchor) {
+  if (const int i{IndexOf(anchor.first)}; i >= 0)
+    scroll_.scrollY = scroll_.rowTops[i] + anchor.second;
 }
 
 void ChatView::SettleScroll(const std::optional<std::pair<std::string, int>>& anchor) {
@@ -302,22 +305,17 @@ void ChatView::PauseUnderPointer() {
 }
 
 void ChatView::ShowHeldRows() {
-  std::optional<size_t> shown;
-  for (size_t i{latestRows_.size()}; i-- > 0;) {
-    if (latestRows_[i].id == pausedAfterId_) {
-      shown = i + 1;
-      break;
-    }
-  }
-  if (!shown) {
+  const int last{FindRow(latestRows_, pausedAfterId_)};
+  if (last < 0) {
     // The row the pause began after is gone (a flood pushed it out, or another list came).
     ReleasePause();
     return;
   }
-  heldCount_ = static_cast<int>(latestRows_.size() - *shown);
-  std::vector<plx::ChatRow> rows{latestRows_.begin(), latestRows_.begin() + *shown};
+  const size_t shown{static_cast<size_t>(last) + 1};
+  heldCount_ = static_cast<int>(latestRows_.size() - shown);
+  std::vector<plx::ChatRow> rows{latestRows_.begin(), latestRows_.begin() + shown};
   std::vector<RowTint> tints{latestTints_.begin(),
-                             latestTints_.begin() + std::min(*shown, latestTints_.size())};
+                             latestTints_.begin() + std::min(shown, latestTints_.size())};
   ApplyRows(std::move(rows), std::move(tints));
 }
 
@@ -377,16 +375,14 @@ void ChatView::ScrollTo(int y) {
 }
 
 bool ChatView::ScrollToRow(const std::string& id) {
-  for (size_t i{rows_.size()}; i-- > 0;) {
-    if (rows_[i].id != id) continue;
-    ReleasePause(true);
-    const int middle{scroll_.rowTops[i] + LayoutFor(rows_[i]).height / 2};
-    scroll_.ScrollTo(middle - scroll_.clientHeight / 2);
-    SyncScrollBar();
-    viewport()->update();
-    return true;
-  }
-  return false;
+  if (IndexOf(id) < 0) return false;
+  ReleasePause(true);
+  const int i{IndexOf(id)};  // the waiting rows came, so look again
+  const int middle{scroll_.rowTops[i] + LayoutFor(rows_[i]).height / 2};
+  scroll_.ScrollTo(middle - scroll_.clientHeight / 2);
+  SyncScrollBar();
+  viewport()->update();
+  return true;
 }
 
 void ChatView::JumpToLatest() {
@@ -511,13 +507,7 @@ void ChatView::contextMenuEvent(QContextMenuEvent* event) {
 
 // ---- keyboard --------------------------------------------------------------------------------
 
-int ChatView::FocusRow() const {
-  if (focusId_.empty()) return -1;
-  for (size_t i{rows_.size()}; i-- > 0;) {
-    if (rows_[i].id == focusId_) return static_cast<int>(i);
-  }
-  return -1;
-}
+int ChatView::FocusRow() const { return focusId_.empty() ? -1 : IndexOf(focusId_); }
 
 void ChatView::MoveFocusRow(int index) {
   if (rows_.empty()) return;
@@ -620,9 +610,9 @@ void ChatView::AnnounceNewRows(const std::string& lastId) {
   if (!view) return;
   view->Prune();
   if (lastId.empty()) return;
-  size_t from{rows_.size()};
-  while (from > 0 && rows_[from - 1].id != lastId) --from;
-  if (from == 0) return;  // the last row is gone: a new list, not new rows
+  const int previousLast{IndexOf(lastId)};
+  if (previousLast < 0) return;  // the last row is gone: a new list, not new rows
+  size_t from{static_cast<size_t>(previousLast) + 1};
   // A burst is told by its newest rows only.
   constexpr size_t kMostTold{10};
   from = std::max(from, rows_.size() > kMostTold ? rows_.size() - kMostTold : size_t{0});

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -139,6 +140,9 @@ class ChatView : public QAbstractScrollArea {
 
   // Read-only state for the main window and tests.
   const std::vector<plx::ChatRow>& Rows() const { return rows_; }
+  // The index of the row with this id in `rows` (searched from the newest), or -1.
+  static int FindRow(const std::vector<plx::ChatRow>& rows, std::string_view id);
+  int IndexOf(std::string_view id) const { return FindRow(rows_, id); }
   RowTint TintOf(int rowIndex) const;
   const ScrollModel& Scroll() const { return scroll_; }
   const ViewMetrics& Metrics() const { return metrics_; }

@@ -54,14 +54,7 @@ class RowAccessible : public QAccessibleInterface {
   }
 
  private:
-  int Index() const {
-    if (!view_) return -1;
-    const std::vector<plx::ChatRow>& rows{view_->Rows()};
-    for (size_t i{rows.size()}; i-- > 0;) {
-      if (rows[i].id == id_) return static_cast<int>(i);
-    }
-    return -1;
-  }
+  int Index() const { return view_ ? view_->IndexOf(id_) : -1; }
 
   QPointer<ChatView> view_;
   std::string id_;

@@ -113,10 +113,7 @@ void ChatView::RunRowCommand(const plx::ChatRow& row, int command) {
       break;
     case kUserCard:
       if (userCard_) {
-        QRect anchor;
-        for (size_t i{rows_.size()}; i-- > 0;) {
-          if (rows_[i].id == row.id) anchor = RowRectGlobal(static_cast<int>(i));
-        }
+        const QRect anchor{RowRectGlobal(IndexOf(row.id))};
         userCard_(row, anchor.isNull() ? QRect{QCursor::pos(), QSize{1, 1}} : anchor);
       }
       break;

@@ -100,11 +100,9 @@ ChatWindow::ChatWindow(Options options)
   // Called on catalogue worker threads.
   emotes_->SetOnChange(
       [poster = poster_, this] { poster->PostCoalesced(kEmoteReportsEvent, emoteReportPending_); });
-  view_->SetModerationCallbacks(
-      [this](const plx::ChatMessage& message, ModAction action, int seconds) {
-        Moderate(message, action, seconds);
-      },
-      [this](plx::PlatformId platform) { return statuses_[Slot(platform)].canSend; });
+  view_->SetModerationCallbacks([this](const plx::ChatMessage& message, ModAction action,
+                                       int seconds) { Moderate(message, action, seconds); },
+                                [this](plx::PlatformId platform) { return CanModerate(platform); });
   if (stored_.thirdPartyEmotes) emotes_->FetchGlobals();
 
   InitHighlights();
@@ -125,7 +123,6 @@ ChatWindow::ChatWindow(Options options)
   refreshTimer_.setSingleShot(true);
   connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshFromHub(); });
   ApplySettings(stored_);
-  ApplyRules(stored_);
   DoLayout();
   RefreshFromHub();
   InitUpdates();
@@ -176,6 +173,10 @@ void ChatWindow::Open() {
 }
 
 // --- Refresh ---
+
+bool ChatWindow::CanModerate(plx::PlatformId platform) const {
+  return statuses_[Slot(platform)].canSend;
+}
 
 void ChatWindow::RefreshFromHub() {
   refreshTimer_.stop();

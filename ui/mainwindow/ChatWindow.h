@@ -210,7 +210,9 @@ class ChatWindow : public QWidget, public SettingsHost {
   void InitHighlights();
   // Compiles the rules of `settings` with the signed-in names; rows are marked again.
   void ApplyRules(const ChatSettings& settings);
-  // Recompiles the rules when a sign-in or sign-out changed the names to look for.
+  // Whether the signed-in account may moderate the platform's chat.
+  bool CanModerate(plx::PlatformId platform) const;
+  // Reads the signed-in names and recompiles the rules when a sign-in or sign-out changed them.
   void WatchIdentities();
   // Sound and notification for a row never seen before, while the window is not active.
   void OnFreshRow(const plx::ChatRow& row, const RowMark& mark);
@@ -251,9 +253,9 @@ class ChatWindow : public QWidget, public SettingsHost {
 
   RowMarker marker_;
   UserHistory history_;
-  UserCard* card_{nullptr};   // child popup, owned by Qt
-  std::string identities_;    // the signed-in names the rules were compiled with
-  std::string watchedNames_;  // the statuses' sign-in state those names were read at
+  UserCard* card_{nullptr};           // child popup, owned by Qt
+  std::vector<Identity> identities_;  // the signed-in names, read from the store
+  std::string watchedNames_;          // the statuses' sign-in state they were read at
   bool mentionsOnly_{false};
   int unseenHighlights_{0};
   int highlightCount_{0};

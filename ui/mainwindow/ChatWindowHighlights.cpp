@@ -73,17 +73,7 @@ void ChatWindow::InitHighlights() {
 }
 
 void ChatWindow::ApplyRules(const ChatSettings& settings) {
-  std::vector<Identity> identities;
-  identities_.clear();
-  for (plx::PlatformId platform : plx::kReadPlatforms) {
-    const plx::AccountInfo info = accounts_->AccountFromStore(platform);
-    if (!info.signedIn) continue;
-    Identity identity{platform, info.login.value_or(""), info.displayName.value_or("")};
-    identities_ +=
-        plx::PlatformKey(platform) + ":" + identity.login + "/" + identity.displayName + "\n";
-    identities.push_back(std::move(identity));
-  }
-  marker_.SetRules(ChatRules{settings, std::move(identities)});
+  marker_.SetRules(ChatRules{settings, identities_});
 }
 
 void ChatWindow::WatchIdentities() {
@@ -91,9 +81,15 @@ void ChatWindow::WatchIdentities() {
   for (const PlatformStatus& status : statuses_) {
     names += (status.signedIn ? "1" : "0") + status.account + "\n";
   }
-  static_assert(std::tuple_size_v<decltype(statuses_)> == 3);
   if (names == watchedNames_) return;
   watchedNames_ = names;
+  // The store is read only when a sign-in or sign-out changed what the statuses show.
+  identities_.clear();
+  for (plx::PlatformId platform : plx::kReadPlatforms) {
+    const plx::AccountInfo info = accounts_->AccountFromStore(platform);
+    if (!info.signedIn) continue;
+    identities_.push_back({platform, info.login.value_or(""), info.displayName.value_or("")});
+  }
   ApplyRules(stored_);
 }
 
@@ -117,12 +113,13 @@ void ChatWindow::RefreshRows() {
   highlightCount_ = 0;
   for (const plx::ChatRow& row : rows_) {
     bool fresh = false;
-    const RowMark& mark = marker_.Mark(row, &fresh);
+    bool newlyDeleted = false;
+    const RowMark& mark = marker_.Mark(row, &fresh, &newlyDeleted);
     if (fresh) {
       history_.Add(row);
       OnFreshRow(row, mark);
     }
-    if (row.deleted) history_.MarkDeleted(row.platform, row.authorId, row.id);
+    if (newlyDeleted) history_.MarkDeleted(row.platform, row.authorId, row.id);
     if (!ShowsRow(row, stored_.filter)) continue;
     if (mark.hidden) {
       ++hiddenCount_;
@@ -223,10 +220,7 @@ void ChatWindow::OpenUserCard(const plx::ChatRow& row, const QRect& anchor) {
   UserCard::Content content;
   content.row = row;
   content.history = history_.Of(row.platform, row.authorId);
-  content.canModerate = statuses_[static_cast<size_t>(row.platform == plx::PlatformId::YouTube ? 1
-                                                      : row.platform == plx::PlatformId::Kick  ? 2
-                                                                                               : 0)]
-                            .canSend;
+  content.canModerate = CanModerate(row.platform);
   content.palette = FindTheme(applied_.theme).chatPalette;
   card_->Show(std::move(content), anchor);
 }

@@ -21,7 +21,8 @@ void ChatWindow::OpenLogsFolder() {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (options_.openUrl) {
-    options_.openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())).toString().toStdString());
+    options_.openUrl(
+        QUrl::fromLocalFile(QString::fromStdString(folder.string())).toString().toStdString());
   }
 }
 

@@ -10,11 +10,17 @@ void RowMarker::SetRules(ChatRules rules) {
   for (auto& [id, entry] : marks_) entry.stale = true;
 }
 
-const RowMark& RowMarker::Mark(const plx::ChatRow& row, bool* fresh) {
+const RowMark& RowMarker::Mark(const plx::ChatRow& row, bool* fresh, bool* newlyDeleted) {
   auto [it, inserted] = marks_.try_emplace(row.id);
+  Entry& entry{it->second};
   if (fresh) *fresh = inserted;
-  if (inserted || it->second.stale) it->second = Entry{rules_.Mark(row), false};
-  return it->second.mark;
+  if (newlyDeleted) *newlyDeleted = row.deleted && !entry.deleted;
+  entry.deleted = entry.deleted || row.deleted;
+  if (inserted || entry.stale) {
+    entry.mark = rules_.Mark(row);
+    entry.stale = false;
+  }
+  return entry.mark;
 }
 
 void RowMarker::Prune(const std::vector<plx::ChatRow>& rows) {

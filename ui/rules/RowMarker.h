@@ -16,8 +16,9 @@ class RowMarker {
  public:
   // Marks every row again under the new rules; rows seen before stay seen.
   void SetRules(ChatRules rules);
-  // The row's mark; `fresh` (when given) tells whether the row was never seen before.
-  const RowMark& Mark(const plx::ChatRow& row, bool* fresh = nullptr);
+  // The row's mark; `fresh` (when given) tells whether the row was never seen before, and
+  // `newlyDeleted` whether it is deleted now and was not when last seen.
+  const RowMark& Mark(const plx::ChatRow& row, bool* fresh = nullptr, bool* newlyDeleted = nullptr);
   // Forgets rows that are no longer held once the store has grown past twice `rows`.
   void Prune(const std::vector<plx::ChatRow>& rows);
   size_t Size() const { return marks_.size(); }
@@ -26,6 +27,7 @@ class RowMarker {
   struct Entry {
     RowMark mark;
     bool stale{true};  // the rules changed since the mark was made
+    bool deleted{false};
   };
   ChatRules rules_;
   std::unordered_map<std::string, Entry> marks_;
